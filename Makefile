@@ -1,0 +1,37 @@
+# The two commands a new machine needs: `make run` and `make test`.
+# Each installs whatever is missing first (Debian and Ubuntu), then builds.
+
+BUILD      ?= build
+TEST_BUILD ?= build-test
+JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
+MAKEFLAGS  += --no-print-directory
+
+# Packages to build and test, and the extra ones to run the window.
+BUILD_PACKAGES = g++ make cmake qt6-base-dev libgl-dev libgtest-dev libgmock-dev
+RUN_PACKAGES   = fonts-noto-cjk
+
+
+.PHONY: all deps deps-run build run test clean
+
+all: build
+
+deps:
+	@./tools/install-missing $(BUILD_PACKAGES)
+
+deps-run: deps
+	@./tools/install-missing $(RUN_PACKAGES)
+
+build: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCOMTERM_TESTS=OFF
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: deps-run build
+	./$(BUILD)/comterm
+
+test: deps
+	cmake -S . -B $(TEST_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCOMTERM_WERROR=ON -DCOMTERM_SANITIZE=ON
+	cmake --build $(TEST_BUILD) -j $(JOBS)
+	cd $(TEST_BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+clean:
+	rm -rf $(BUILD) $(TEST_BUILD)

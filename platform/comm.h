@@ -1,0 +1,148 @@
+// The communications functions the serial operations call, with the Win32
+// names and calling conventions.
+//
+// On Windows this is <windows.h> itself. Elsewhere the same subset is declared
+// here and implemented over termios (comm_posix.cpp) and Qt (message_box_qt.cpp),
+// behaving like a Windows COM port: every function returns the failure value
+// (INVALID_HANDLE_VALUE or FALSE) and leaves the reason in GetLastError().
+#pragma once
+
+#ifdef _WIN32
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#else
+
+#include <cstdint>
+#include <termios.h>
+
+#define WINAPI
+
+using BOOL = int;
+using BYTE = std::uint8_t;
+using WORD = std::uint16_t;
+using DWORD = std::uint32_t;
+using UINT = unsigned int;
+using HANDLE = void *;
+using HWND = void *;
+using LPCSTR = const char *;
+using LPVOID = void *;
+using LPCVOID = const void *;
+using LPDWORD = DWORD *;
+struct OVERLAPPED;
+using LPOVERLAPPED = OVERLAPPED *;
+struct SECURITY_ATTRIBUTES;
+using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES *;
+
+inline constexpr BOOL FALSE = 0;
+inline constexpr BOOL TRUE = 1;
+inline const HANDLE INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(-1);
+
+inline constexpr DWORD GENERIC_READ = 0x80000000u;
+inline constexpr DWORD GENERIC_WRITE = 0x40000000u;
+inline constexpr DWORD OPEN_EXISTING = 3;
+
+inline constexpr BYTE NOPARITY = 0;
+inline constexpr BYTE ODDPARITY = 1;
+inline constexpr BYTE EVENPARITY = 2;
+inline constexpr BYTE MARKPARITY = 3;
+inline constexpr BYTE SPACEPARITY = 4;
+inline constexpr BYTE ONESTOPBIT = 0;
+inline constexpr BYTE ONE5STOPBITS = 1;
+inline constexpr BYTE TWOSTOPBITS = 2;
+
+inline constexpr DWORD PURGE_TXABORT = 0x0001;
+inline constexpr DWORD PURGE_RXABORT = 0x0002;
+inline constexpr DWORD PURGE_TXCLEAR = 0x0004;
+inline constexpr DWORD PURGE_RXCLEAR = 0x0008;
+
+inline constexpr UINT MB_OK = 0;
+inline constexpr int IDOK = 1;
+
+inline constexpr DWORD ERROR_SUCCESS = 0;
+inline constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
+inline constexpr DWORD ERROR_ACCESS_DENIED = 5;
+inline constexpr DWORD ERROR_INVALID_HANDLE = 6;
+inline constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
+inline constexpr DWORD ERROR_GEN_FAILURE = 31;
+inline constexpr DWORD ERROR_SHARING_VIOLATION = 32;
+inline constexpr DWORD ERROR_NOT_SUPPORTED = 50;
+inline constexpr DWORD ERROR_INVALID_PARAMETER = 87;
+inline constexpr DWORD ERROR_OPERATION_ABORTED = 995;
+inline constexpr DWORD ERROR_DEVICE_NOT_CONNECTED = 1167;
+inline constexpr DWORD ERROR_SEM_TIMEOUT = 121;
+
+// The line settings. The four Win32 fields the program uses are read from and
+// written to the terminal; `tio` is the whole termios they were read from, so
+// that SetCommState writes every other setting back exactly as it was.
+struct DCB {
+    DWORD DCBlength = sizeof(DCB);
+    DWORD BaudRate = 0;
+    BYTE ByteSize = 0;
+    BYTE Parity = 0;
+    BYTE StopBits = 0;
+    termios tio{};
+};
+using LPDCB = DCB *;
+
+struct COMSTAT {
+    DWORD cbInQue = 0;
+    DWORD cbOutQue = 0;
+};
+using LPCOMSTAT = COMSTAT *;
+
+// The last error of the calling thread, as the functions below leave it.
+DWORD GetLastError();
+void SetLastError(DWORD error);
+
+// Opens the serial port `name` ("COM1", "COM2", ...) for exclusive use and puts
+// it in raw mode (no echo, no line editing, no character translation, 8-bit
+// clean) with the receiver on and modem lines ignored. COMn is the device path
+// in the environment variable of that name, else /dev/ttyS<n-1>. Only
+// exclusive (share 0), OPEN_EXISTING, non-overlapped opens are supported.
+// Fails with ERROR_FILE_NOT_FOUND (no such name or device),
+// ERROR_ACCESS_DENIED (no permission, or another handle holds the port),
+// ERROR_INVALID_PARAMETER (an unsupported mode).
+HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                   DWORD disposition, DWORD flags, HANDLE templateFile);
+
+// Fills `dcb` with the port's current settings. Fails on anything that is not
+// a terminal (ERROR_INVALID_HANDLE / ERROR_NOT_SUPPORTED) and on a lost device.
+BOOL GetCommState(HANDLE port, LPDCB dcb);
+
+// Applies baud rate, byte size, parity and stop bits from `dcb` on top of the
+// settings it was read with. Fails with ERROR_INVALID_PARAMETER for a value
+// the line cannot take, and when the device refuses the settings.
+BOOL SetCommState(HANDLE port, LPDCB dcb);
+
+// Reports the bytes waiting in the input and output queues. There are no
+// pending line errors to clear on this platform: `errors` is set to 0.
+BOOL ClearCommError(HANDLE port, LPDWORD errors, LPCOMSTAT stat);
+
+// Reads up to `count` bytes that are waiting, without waiting for more.
+BOOL ReadFile(HANDLE port, LPVOID buffer, DWORD count, LPDWORD read, LPOVERLAPPED overlapped);
+
+// Writes all `count` bytes, or fails with ERROR_SEM_TIMEOUT when the line has
+// not taken them within the time they need at its baud rate plus a margin
+// (stalled flow control). `written` says how many went out either way.
+BOOL WriteFile(HANDLE port, LPCVOID buffer, DWORD count, LPDWORD written, LPOVERLAPPED overlapped);
+
+// Discards the input queue (PURGE_RXCLEAR) and/or the output queue
+// (PURGE_TXCLEAR). The abort flags are accepted and do nothing: no operation
+// runs in the background.
+BOOL PurgeComm(HANDLE port, DWORD flags);
+
+// Releases the port and its lock. The handle is invalid afterwards.
+BOOL CloseHandle(HANDLE port);
+
+// A modal message box with one OK button; returns IDOK when it is dismissed.
+// Implemented over QMessageBox, so it needs a running QApplication.
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+
+#endif

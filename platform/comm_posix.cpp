@@ -1,0 +1,433 @@
+#include "comm.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace {
+
+thread_local DWORD lastError = ERROR_SUCCESS;
+
+struct Port {
+    int fd;
+    // Set once the device has reported an I/O error: a vanished USB adapter
+    // or a closed pseudo-terminal master. Every call then fails.
+    bool lost = false;
+};
+
+DWORD errorFromErrno(int err)
+{
+    switch (err) {
+    case ENOENT:
+    case ENOTDIR:
+    case ENXIO:
+    case ENODEV:
+        return ERROR_FILE_NOT_FOUND;
+    case EACCES:
+    case EPERM:
+    case EBUSY:
+    case EWOULDBLOCK:
+        return ERROR_ACCESS_DENIED;
+    case EBADF:
+        return ERROR_INVALID_HANDLE;
+    case ENOTTY:
+        return ERROR_NOT_SUPPORTED;
+    case EINVAL:
+        return ERROR_INVALID_PARAMETER;
+    case ENOMEM:
+        return ERROR_NOT_ENOUGH_MEMORY;
+    case EIO:
+    case EPIPE:
+        return ERROR_DEVICE_NOT_CONNECTED;
+    case ETIMEDOUT:
+        return ERROR_SEM_TIMEOUT;
+    default:
+        return ERROR_GEN_FAILURE;
+    }
+}
+
+BOOL fail(DWORD error)
+{
+    lastError = error;
+    return FALSE;
+}
+
+BOOL failErrno(Port *port = nullptr)
+{
+    const int err = errno;
+    if (port != nullptr && err == EIO)
+        port->lost = true;
+    return fail(errorFromErrno(err));
+}
+
+// The port behind a handle, or null (with the last error set) when the handle
+// is not an open port or its device is gone.
+Port *portOf(HANDLE handle)
+{
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
+        lastError = ERROR_INVALID_HANDLE;
+        return nullptr;
+    }
+    auto *port = static_cast<Port *>(handle);
+    if (port->lost) {
+        lastError = ERROR_DEVICE_NOT_CONNECTED;
+        return nullptr;
+    }
+    return port;
+}
+
+// "COMn" -> the device it stands for: the environment variable COMn when it
+// is set, else /dev/ttyS<n-1>. Empty for any other name.
+std::string devicePath(std::string_view name)
+{
+    constexpr std::string_view prefix = "COM";
+    if (name.size() <= prefix.size() || name.substr(0, prefix.size()) != prefix)
+        return {};
+    const std::string_view digits = name.substr(prefix.size());
+    unsigned number = 0;
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+    if (ec != std::errc{} || end != digits.data() + digits.size() || digits.front() == '0' ||
+        number > 256)
+        return {};
+    if (const char *mapped = std::getenv(std::string(name).c_str()); mapped && *mapped)
+        return mapped;
+    return "/dev/ttyS" + std::to_string(number - 1);
+}
+
+struct Speed {
+    speed_t code;
+    DWORD baud;
+};
+
+constexpr Speed speeds[] = {
+    {B50, 50},           {B75, 75},           {B110, 110},         {B134, 134},
+    {B150, 150},         {B200, 200},         {B300, 300},         {B600, 600},
+    {B1200, 1200},       {B1800, 1800},       {B2400, 2400},       {B4800, 4800},
+    {B9600, 9600},       {B19200, 19200},     {B38400, 38400},     {B57600, 57600},
+    {B115200, 115200},   {B230400, 230400},   {B460800, 460800},   {B500000, 500000},
+    {B576000, 576000},   {B921600, 921600},   {B1000000, 1000000}, {B1152000, 1152000},
+    {B1500000, 1500000}, {B2000000, 2000000}, {B2500000, 2500000}, {B3000000, 3000000},
+    {B3500000, 3500000}, {B4000000, 4000000},
+};
+
+DWORD baudOf(speed_t code)
+{
+    for (const Speed &s : speeds)
+        if (s.code == code)
+            return s.baud;
+    return 0;
+}
+
+bool speedOf(DWORD baud, speed_t &code)
+{
+    for (const Speed &s : speeds)
+        if (s.baud == baud) {
+            code = s.code;
+            return true;
+        }
+    return false;
+}
+
+// No line discipline, as on a Windows COM port: no echo, no line editing, no
+// signals, no CR/LF translation, no XON/XOFF output control, no stripping of
+// the eighth bit, and reads that return at once. Framing and hardware flow
+// control are the line settings' business and stay as they are.
+void makeRaw(termios &tio)
+{
+    tio.c_iflag &= ~tcflag_t(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON);
+    tio.c_oflag &= ~tcflag_t(OPOST);
+    tio.c_lflag &= ~tcflag_t(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+    tio.c_cflag |= CLOCAL | CREAD;
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+}
+
+constexpr tcflag_t framingBits = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB;
+
+bool setFraming(termios &tio, const DCB &dcb)
+{
+    speed_t speed;
+    if (!speedOf(dcb.BaudRate, speed) || dcb.ByteSize < 5 || dcb.ByteSize > 8 ||
+        dcb.Parity > SPACEPARITY || (dcb.StopBits != ONESTOPBIT && dcb.StopBits != TWOSTOPBITS))
+        return false;
+    constexpr tcflag_t sizes[] = {CS5, CS6, CS7, CS8};
+    tcflag_t cflag = sizes[dcb.ByteSize - 5];
+    switch (dcb.Parity) {
+    case ODDPARITY:
+        cflag |= PARENB | PARODD;
+        break;
+    case EVENPARITY:
+        cflag |= PARENB;
+        break;
+    case MARKPARITY:
+        cflag |= PARENB | CMSPAR | PARODD;
+        break;
+    case SPACEPARITY:
+        cflag |= PARENB | CMSPAR;
+        break;
+    default:
+        break;
+    }
+    if (dcb.StopBits == TWOSTOPBITS)
+        cflag |= CSTOPB;
+    tio.c_cflag = (tio.c_cflag & ~framingBits) | cflag;
+    return cfsetispeed(&tio, speed) == 0 && cfsetospeed(&tio, speed) == 0;
+}
+
+// How long a write of `count` bytes may take: the time the line needs for them
+// at its baud rate (11 bit times per byte covers start, parity and stop bits),
+// twice over, plus a second for the device to get going.
+int writeBoundMs(int fd, DWORD count)
+{
+    termios tio{};
+    DWORD baud = tcgetattr(fd, &tio) == 0 ? baudOf(cfgetospeed(&tio)) : 0;
+    if (baud == 0)
+        baud = 9600;
+    const auto lineMs = std::uint64_t{count} * 11 * 1000 / baud;
+    return static_cast<int>(std::min<std::uint64_t>(2 * lineMs + 1000, 3'600'000));
+}
+
+} // namespace
+
+DWORD GetLastError()
+{
+    return lastError;
+}
+
+void SetLastError(DWORD error)
+{
+    lastError = error;
+}
+
+HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                   DWORD disposition, DWORD flags, HANDLE templateFile)
+{
+    (void)security;
+    const DWORD rw = access & (GENERIC_READ | GENERIC_WRITE);
+    if (name == nullptr || rw == 0 || share != 0 || disposition != OPEN_EXISTING || flags != 0 ||
+        templateFile != nullptr) {
+        lastError = ERROR_INVALID_PARAMETER;
+        return INVALID_HANDLE_VALUE;
+    }
+    const std::string path = devicePath(name);
+    if (path.empty()) {
+        lastError = ERROR_FILE_NOT_FOUND;
+        return INVALID_HANDLE_VALUE;
+    }
+    const int mode = rw == (GENERIC_READ | GENERIC_WRITE) ? O_RDWR
+                     : rw == GENERIC_READ                 ? O_RDONLY
+                                                          : O_WRONLY;
+    // O_NONBLOCK so that a port waiting for carrier cannot hold up the open.
+    const int fd = ::open(path.c_str(), mode | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        failErrno();
+        return INVALID_HANDLE_VALUE;
+    }
+    const auto giveUp = [fd] {
+        failErrno();
+        ::close(fd);
+        return INVALID_HANDLE_VALUE;
+    };
+    // The lock keeps out every other handle, ours and other programs' that
+    // lock too, root included; TIOCEXCL keeps out other programs that do not
+    // lock. A path that is not a terminal fails later, at the settings.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+        return giveUp();
+    if (::ioctl(fd, TIOCEXCL) != 0 && errno != ENOTTY)
+        return giveUp();
+    termios tio{};
+    if (::tcgetattr(fd, &tio) == 0) {
+        makeRaw(tio);
+        if (::tcsetattr(fd, TCSANOW, &tio) != 0)
+            return giveUp();
+    }
+    const int fl = ::fcntl(fd, F_GETFL);
+    if (fl < 0 || ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK) != 0)
+        return giveUp();
+    return new Port{fd};
+}
+
+BOOL GetCommState(HANDLE handle, LPDCB dcb)
+{
+    Port *port = portOf(handle);
+    if (port == nullptr)
+        return FALSE;
+    if (dcb == nullptr)
+        return fail(ERROR_INVALID_PARAMETER);
+    termios tio{};
+    if (::tcgetattr(port->fd, &tio) != 0)
+        return failErrno(port);
+    dcb->tio = tio;
+    dcb->BaudRate = baudOf(cfgetospeed(&tio));
+    dcb->ByteSize = static_cast<BYTE>(5 + (tio.c_cflag & CSIZE) / (CS6 - CS5));
+    if ((tio.c_cflag & PARENB) == 0)
+        dcb->Parity = NOPARITY;
+    else if (tio.c_cflag & CMSPAR)
+        dcb->Parity = (tio.c_cflag & PARODD) ? MARKPARITY : SPACEPARITY;
+    else
+        dcb->Parity = (tio.c_cflag & PARODD) ? ODDPARITY : EVENPARITY;
+    dcb->StopBits = (tio.c_cflag & CSTOPB) ? TWOSTOPBITS : ONESTOPBIT;
+    return TRUE;
+}
+
+BOOL SetCommState(HANDLE handle, LPDCB dcb)
+{
+    Port *port = portOf(handle);
+    if (port == nullptr)
+        return FALSE;
+    if (dcb == nullptr)
+        return fail(ERROR_INVALID_PARAMETER);
+    termios wanted = dcb->tio;
+    if (!setFraming(wanted, *dcb))
+        return fail(ERROR_INVALID_PARAMETER);
+    if (::tcsetattr(port->fd, TCSANOW, &wanted) != 0)
+        return failErrno(port);
+    // tcsetattr succeeds when the driver takes any part of the change; read
+    // back to tell whether it took the framing and the speed.
+    termios actual{};
+    if (::tcgetattr(port->fd, &actual) != 0)
+        return failErrno(port);
+    if ((actual.c_cflag & framingBits) != (wanted.c_cflag & framingBits) ||
+        cfgetospeed(&actual) != cfgetospeed(&wanted))
+        return fail(ERROR_INVALID_PARAMETER);
+    return TRUE;
+}
+
+BOOL ClearCommError(HANDLE handle, LPDWORD errors, LPCOMSTAT stat)
+{
+    Port *port = portOf(handle);
+    if (port == nullptr)
+        return FALSE;
+    // On a pseudo-terminal the kernel hands freshly written bytes to the input
+    // queue from a work queue; polling makes it do so now, so the count below
+    // is not short.
+    pollfd pfd{port->fd, POLLIN, 0};
+    if (::poll(&pfd, 1, 0) < 0 && errno != EINTR)
+        return failErrno(port);
+    int in = 0;
+    if (::ioctl(port->fd, FIONREAD, &in) != 0)
+        return failErrno(port);
+    if (in == 0 && (pfd.revents & (POLLHUP | POLLERR))) {
+        port->lost = true;
+        return fail(ERROR_DEVICE_NOT_CONNECTED);
+    }
+    int out = 0;
+    if (::ioctl(port->fd, TIOCOUTQ, &out) != 0)
+        out = 0;
+    if (errors != nullptr)
+        *errors = 0;
+    if (stat != nullptr) {
+        *stat = COMSTAT{};
+        stat->cbInQue = static_cast<DWORD>(std::max(in, 0));
+        stat->cbOutQue = static_cast<DWORD>(std::max(out, 0));
+    }
+    return TRUE;
+}
+
+BOOL ReadFile(HANDLE handle, LPVOID buffer, DWORD count, LPDWORD read, LPOVERLAPPED overlapped)
+{
+    if (read != nullptr)
+        *read = 0;
+    Port *port = portOf(handle);
+    if (port == nullptr)
+        return FALSE;
+    if ((buffer == nullptr && count > 0) || overlapped != nullptr)
+        return fail(ERROR_INVALID_PARAMETER);
+    auto *bytes = static_cast<char *>(buffer);
+    DWORD total = 0;
+    while (total < count) {
+        const ssize_t n = ::read(port->fd, bytes + total, count - total);
+        if (n > 0) {
+            total += static_cast<DWORD>(n);
+        } else if (n == 0 || errno == EAGAIN) {
+            break; // nothing more is waiting
+        } else if (errno != EINTR) {
+            const BOOL failed = failErrno(port);
+            if (total == 0)
+                return failed;
+            break; // hand over what did arrive; the next call reports the error
+        }
+    }
+    if (read != nullptr)
+        *read = total;
+    return TRUE;
+}
+
+BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD count, LPDWORD written, LPOVERLAPPED overlapped)
+{
+    if (written != nullptr)
+        *written = 0;
+    Port *port = portOf(handle);
+    if (port == nullptr)
+        return FALSE;
+    if ((buffer == nullptr && count > 0) || overlapped != nullptr)
+        return fail(ERROR_INVALID_PARAMETER);
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(writeBoundMs(port->fd, count));
+    const int fl = ::fcntl(port->fd, F_GETFL);
+    if (fl < 0 || ::fcntl(port->fd, F_SETFL, fl | O_NONBLOCK) != 0)
+        return failErrno(port);
+    const auto *bytes = static_cast<const char *>(buffer);
+    DWORD total = 0;
+    BOOL ok = TRUE;
+    while (ok && total < count) {
+        const ssize_t n = ::write(port->fd, bytes + total, count - total);
+        if (n >= 0) {
+            total += static_cast<DWORD>(n);
+            continue;
+        }
+        if (errno == EINTR)
+            continue;
+        if (errno != EAGAIN) {
+            ok = failErrno(port);
+            break;
+        }
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        pollfd pfd{port->fd, POLLOUT, 0};
+        if (left <= 0 || (::poll(&pfd, 1, static_cast<int>(left)) == 0))
+            ok = fail(ERROR_SEM_TIMEOUT);
+    }
+    ::fcntl(port->fd, F_SETFL, fl);
+    if (written != nullptr)
+        *written = total;
+    return ok;
+}
+
+BOOL PurgeComm(HANDLE handle, DWORD flags)
+{
+    Port *port = portOf(handle);
+    if (port == nullptr)
+        return FALSE;
+    if (flags & ~(PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR))
+        return fail(ERROR_INVALID_PARAMETER);
+    const bool rx = flags & PURGE_RXCLEAR;
+    const bool tx = flags & PURGE_TXCLEAR;
+    if ((rx || tx) && ::tcflush(port->fd, rx && tx ? TCIOFLUSH : rx ? TCIFLUSH : TCOFLUSH) != 0)
+        return failErrno(port);
+    return TRUE;
+}
+
+BOOL CloseHandle(HANDLE handle)
+{
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE)
+        return fail(ERROR_INVALID_HANDLE);
+    auto *port = static_cast<Port *>(handle);
+    // Closing the descriptor releases the lock with it.
+    const int rc = ::close(port->fd);
+    delete port;
+    if (rc != 0 && errno != EINTR && errno != EIO)
+        return failErrno();
+    return TRUE;
+}

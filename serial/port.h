@@ -1,0 +1,64 @@
+// The program's own logic: the one serial port it holds and the four
+// operations that the main window's buttons carry. The operations take plain
+// values and return what the window must show, so they know nothing of the
+// window; the only thing they show themselves is the two open-failure boxes.
+#pragma once
+
+#include "comm.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace serial {
+
+// The open port, or null (or INVALID_HANDLE_VALUE after a failed open) when no
+// port is open. Only the operations below change it.
+extern HANDLE hCOM;
+
+// The most bytes one receive takes in; more stay queued for the next receive.
+inline constexpr DWORD receiveLimit = 1024;
+
+// The two open-failure messages, as narrow text, and their box captions.
+inline constexpr const char *commErrorText = "開啟通訊阜錯誤!!";
+inline constexpr const char *commErrorCaption = "Comm Error";
+inline constexpr const char *setErrorText = "開啟通訊阜設定錯誤!!";
+inline constexpr const char *setErrorCaption = "Set Error";
+
+bool isOpen();
+
+// "COM1" for index 0, "COM2" for index 1, and so on.
+std::string portName(int index);
+
+// Opens the port at selector index `index` exclusively and sets its line to
+// 9600 baud, 8 data bits, no parity, 1 stop bit, keeping every other setting
+// as the driver holds it. A port that is already open is closed first.
+// A device that cannot be opened shows "Comm Error"; settings that cannot be
+// read or are refused show "Set Error" and close the port again.
+void openPort(int index);
+
+// Writes `bytes` to the open port exactly as given: no terminator, no line
+// ending. Does nothing when no port is open; a failed write is not reported.
+void sendText(std::string_view bytes);
+
+// Takes in the bytes waiting on the port, at most receiveLimit of them, and
+// returns them as the receive box's new text, without NUL bytes. Returns
+// nothing, so that the box keeps its text, when no port is open or the port
+// cannot be read.
+std::optional<std::string> receiveText();
+
+// Closes the port if one is open. Nothing is shown.
+void closePort();
+
+// Closes the port if one is open and ends the process with status 0 at once,
+// without unwinding the caller, running static destructors or exit handlers
+// (a GUI toolkit's global state may not survive being torn down from inside
+// one of its own event handlers). Standard streams are flushed first.
+[[noreturn]] void closeAndExit();
+
+// The message box the operations show their failures in: MessageBoxA unless
+// replaced. Tests replace it to record what would be shown.
+using MessageBoxFunction = int(WINAPI *)(HWND, LPCSTR, LPCSTR, UINT);
+void setMessageBox(MessageBoxFunction show);
+
+} // namespace serial

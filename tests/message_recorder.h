@@ -1,0 +1,26 @@
+// Stands in for the message box while the serial operations are tested:
+// records what would be shown instead of showing it.
+#pragma once
+
+#include "port.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+struct Message {
+    std::string text;
+    std::string caption;
+    bool operator==(const Message &) const = default;
+};
+
+class MessageRecorder {
+  public:
+    MessageRecorder();
+    ~MessageRecorder();
+    MessageRecorder(const MessageRecorder &) = delete;
+    MessageRecorder &operator=(const MessageRecorder &) = delete;
+
+    // What was shown since the last call, in order; clears the record.
+    std::vector<Message> take();
+};

@@ -1,0 +1,105 @@
+#include "pty_device.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int msLeft(Clock::time_point deadline)
+{
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    return static_cast<int>(std::max<long long>(left.count(), 0));
+}
+
+} // namespace
+
+PtyDevice::PtyDevice()
+{
+    char name[128] = {};
+    if (::openpty(&master_, &slave_, name, nullptr, nullptr) != 0)
+        ADD_FAILURE() << "openpty: " << std::strerror(errno);
+    path_ = name;
+    ::fcntl(master_, F_SETFD, FD_CLOEXEC);
+    ::fcntl(slave_, F_SETFD, FD_CLOEXEC);
+}
+
+PtyDevice::~PtyDevice()
+{
+    unplug();
+    if (slave_ >= 0)
+        ::close(slave_);
+}
+
+void PtyDevice::write(std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(master_, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        ASSERT_GT(n, 0) << "writing to the master: " << std::strerror(errno);
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+}
+
+bool PtyDevice::waitQueued(std::size_t count)
+{
+    const auto deadline = Clock::now() + std::chrono::seconds(10);
+    for (;;) {
+        pollfd pfd{slave_, POLLIN, 0};
+        ::poll(&pfd, 1, 0);
+        int queued = 0;
+        if (::ioctl(slave_, FIONREAD, &queued) != 0)
+            return false;
+        if (static_cast<std::size_t>(queued) >= count)
+            return true;
+        if (msLeft(deadline) == 0)
+            return false;
+        ::poll(&pfd, 1, 1); // wait for the kernel to move more bytes over
+    }
+}
+
+std::string PtyDevice::read(std::size_t count, std::chrono::milliseconds timeout)
+{
+    const auto deadline = Clock::now() + timeout;
+    std::string got;
+    char buffer[4096];
+    while (got.size() < count) {
+        pollfd pfd{master_, POLLIN, 0};
+        if (::poll(&pfd, 1, msLeft(deadline)) <= 0)
+            break;
+        const ssize_t n = ::read(master_, buffer, std::min(sizeof buffer, count - got.size()));
+        if (n <= 0)
+            break;
+        got.append(buffer, static_cast<std::size_t>(n));
+    }
+    return got;
+}
+
+void PtyDevice::unplug()
+{
+    if (master_ >= 0)
+        ::close(master_);
+    master_ = -1;
+}
+
+PortMapping::PortMapping(const char *name, const std::string &path) : name_(name)
+{
+    ::setenv(name, path.c_str(), 1);
+}
+
+PortMapping::~PortMapping()
+{
+    ::unsetenv(name_);
+}

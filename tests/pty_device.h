@@ -1,0 +1,51 @@
+// A pseudo-terminal pair that plays the device on the other end of a serial
+// line: the program opens the slave's path as its port, the test talks on
+// the master. Every wait has a deadline; nothing sleeps a fixed time.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+class PtyDevice {
+  public:
+    PtyDevice();
+    ~PtyDevice();
+    PtyDevice(const PtyDevice &) = delete;
+    PtyDevice &operator=(const PtyDevice &) = delete;
+
+    // The slave's path, for COMn to point at.
+    const std::string &path() const { return path_; }
+    // The test's own descriptor on the slave: the same terminal the program
+    // opens, for reading its settings and queues.
+    int slave() const { return slave_; }
+
+    // Sends bytes to the program.
+    void write(std::string_view bytes);
+    // Waits until the program's input queue holds at least `count` bytes.
+    bool waitQueued(std::size_t count);
+    // Reads what the program sent until `count` bytes have come or the
+    // deadline passes; returns what came.
+    std::string read(std::size_t count,
+                     std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    // Unplugs the device: closes the master.
+    void unplug();
+
+  private:
+    int master_ = -1;
+    int slave_ = -1;
+    std::string path_;
+};
+
+// Points the environment variable `name` (COM1, COM2) at `path` while it lives.
+class PortMapping {
+  public:
+    PortMapping(const char *name, const std::string &path);
+    ~PortMapping();
+    PortMapping(const PortMapping &) = delete;
+    PortMapping &operator=(const PortMapping &) = delete;
+
+  private:
+    const char *name_;
+};

@@ -1,0 +1,241 @@
+// The POSIX communications layer against real pseudo-terminals.
+#include "comm.h"
+#include "pty_device.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <tuple>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+HANDLE openPort(const char *name)
+{
+    return CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+}
+
+termios settingsOf(int fd)
+{
+    termios tio{};
+    EXPECT_EQ(tcgetattr(fd, &tio), 0);
+    return tio;
+}
+
+TEST(Comm, NamesResolveThroughTheDeviceMapOnly)
+{
+    PtyDevice device;
+    PortMapping com2("COM2", device.path());
+    HANDLE port = openPort("COM2");
+    ASSERT_NE(port, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(CloseHandle(port));
+
+    for (const char *name : {"COM", "COM0", "COM02", "COM2x", "COM-1", "com2", "LPT1", "",
+                             "COM99999999999", "/dev/null"}) {
+        SetLastError(ERROR_SUCCESS);
+        EXPECT_EQ(openPort(name), INVALID_HANDLE_VALUE) << name;
+        EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND) << name;
+    }
+    PortMapping missing("COM3", "/dev/no-such-serial-device");
+    EXPECT_EQ(openPort("COM3"), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+    const DWORD shareRead = 1; // a port is never shared
+    EXPECT_EQ(CreateFileA("COM2", GENERIC_READ, shareRead, nullptr, OPEN_EXISTING, 0, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+}
+
+TEST(Comm, OpenIsExclusiveAcrossHandlesAndProcesses)
+{
+    PtyDevice device;
+    PortMapping com1("COM1", device.path());
+    HANDLE first = openPort("COM1");
+    ASSERT_NE(first, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(openPort("COM1"), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    EXPECT_TRUE(CloseHandle(first));
+
+    // Another process holds the port until told to let go.
+    int ready[2], release[2];
+    ASSERT_EQ(pipe(ready), 0);
+    ASSERT_EQ(pipe(release), 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        close(release[1]);
+        const char held = openPort("COM1") != INVALID_HANDLE_VALUE ? 'y' : 'n';
+        (void)!write(ready[1], &held, 1);
+        char ignored;
+        (void)!read(release[0], &ignored, 1);
+        _exit(0);
+    }
+    char held = 0;
+    ASSERT_EQ(read(ready[0], &held, 1), 1);
+    EXPECT_EQ(held, 'y');
+    EXPECT_EQ(openPort("COM1"), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+    close(release[1]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    for (int fd : {ready[0], ready[1], release[0]})
+        close(fd);
+
+    HANDLE again = openPort("COM1");
+    EXPECT_NE(again, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(CloseHandle(again));
+}
+
+TEST(Comm, OpenMakesTheLineRawAndSettingsChangeOnlyTheFraming)
+{
+    PtyDevice device;
+    PortMapping com1("COM1", device.path());
+    termios before = settingsOf(device.slave());
+    before.c_cflag |= CRTSCTS | CSTOPB;
+    before.c_iflag |= IXOFF;
+    ASSERT_EQ(tcsetattr(device.slave(), TCSANOW, &before), 0);
+
+    HANDLE port = openPort("COM1");
+    ASSERT_NE(port, INVALID_HANDLE_VALUE);
+    termios raw = settingsOf(device.slave());
+    EXPECT_EQ(raw.c_lflag & (ECHO | ICANON | ISIG | IEXTEN), 0u);
+    EXPECT_EQ(raw.c_iflag & (ICRNL | IXON | ISTRIP), 0u);
+    EXPECT_EQ(raw.c_oflag & OPOST, 0u);
+    EXPECT_EQ(raw.c_cflag & (CLOCAL | CREAD), tcflag_t(CLOCAL | CREAD));
+    EXPECT_EQ(fcntl(device.slave(), F_GETFL) & O_NONBLOCK, 0);
+
+    DCB dcb{};
+    ASSERT_TRUE(GetCommState(port, &dcb));
+    EXPECT_EQ(dcb.Parity, NOPARITY);
+    EXPECT_EQ(dcb.StopBits, TWOSTOPBITS);
+    dcb.BaudRate = 9600;
+    dcb.ByteSize = 8;
+    dcb.Parity = NOPARITY;
+    dcb.StopBits = ONESTOPBIT;
+    ASSERT_TRUE(SetCommState(port, &dcb));
+    const termios after = settingsOf(device.slave());
+    EXPECT_EQ(cfgetospeed(&after), speed_t(B9600));
+    EXPECT_EQ(cfgetispeed(&after), speed_t(B9600));
+    EXPECT_EQ(after.c_cflag & (CSIZE | PARENB | CSTOPB), tcflag_t(CS8));
+    EXPECT_TRUE(after.c_cflag & CRTSCTS) << "hardware flow control is left as found";
+    EXPECT_TRUE(after.c_iflag & IXOFF);
+    EXPECT_EQ(after.c_lflag & ICANON, 0u) << "the line stays raw";
+
+    DCB readBack{};
+    ASSERT_TRUE(GetCommState(port, &readBack));
+    EXPECT_EQ(readBack.BaudRate, 9600u);
+    EXPECT_EQ(readBack.ByteSize, 8);
+    EXPECT_EQ(readBack.Parity, NOPARITY);
+    EXPECT_EQ(readBack.StopBits, ONESTOPBIT);
+
+    // Values no line takes, and 7-E-1, which a pseudo-terminal refuses.
+    for (auto [baud, size, parity, stop] : {std::tuple{12345u, 8, 0, 0},
+                                            {9600u, 9, 0, 0},
+                                            {9600u, 8, 5, 0},
+                                            {9600u, 8, 0, 1},
+                                            {9600u, 7, 2, 0}}) {
+        DCB bad = readBack;
+        bad.BaudRate = baud;
+        bad.ByteSize = static_cast<BYTE>(size);
+        bad.Parity = static_cast<BYTE>(parity);
+        bad.StopBits = static_cast<BYTE>(stop);
+        EXPECT_FALSE(SetCommState(port, &bad)) << baud << ' ' << size << parity << stop;
+        EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    }
+    EXPECT_TRUE(CloseHandle(port));
+}
+
+TEST(Comm, AnythingButATerminalHasNoSettings)
+{
+    PortMapping com1("COM1", "/dev/null");
+    HANDLE port = openPort("COM1");
+    ASSERT_NE(port, INVALID_HANDLE_VALUE);
+    DCB dcb{};
+    EXPECT_FALSE(GetCommState(port, &dcb));
+    EXPECT_TRUE(CloseHandle(port));
+}
+
+TEST(Comm, QueuesAreCountedReadAndPurged)
+{
+    PtyDevice device;
+    PortMapping com1("COM1", device.path());
+    HANDLE port = openPort("COM1");
+    ASSERT_NE(port, INVALID_HANDLE_VALUE);
+
+    device.write("hello\r\nworld");
+    ASSERT_TRUE(device.waitQueued(12));
+    COMSTAT stat{};
+    DWORD errors = 99;
+    ASSERT_TRUE(ClearCommError(port, &errors, &stat));
+    EXPECT_EQ(stat.cbInQue, 12u);
+    EXPECT_EQ(errors, 0u);
+    char buffer[32] = {};
+    DWORD got = 0;
+    ASSERT_TRUE(ReadFile(port, buffer, 7, &got, nullptr));
+    EXPECT_EQ(std::string(buffer, got), "hello\r\n");
+
+    ASSERT_TRUE(PurgeComm(port, PURGE_RXCLEAR));
+    ASSERT_TRUE(ClearCommError(port, &errors, &stat));
+    EXPECT_EQ(stat.cbInQue, 0u);
+    ASSERT_TRUE(ReadFile(port, buffer, sizeof buffer, &got, nullptr));
+    EXPECT_EQ(got, 0u) << "a read takes only what is waiting";
+
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(port, "\x00\xff\n", 3, &written, nullptr));
+    EXPECT_EQ(written, 3u);
+    EXPECT_EQ(device.read(3), std::string("\x00\xff\n", 3));
+    EXPECT_TRUE(CloseHandle(port));
+}
+
+TEST(Comm, EveryCallFailsCleanlyOnceTheDeviceIsGone)
+{
+    PtyDevice device;
+    PortMapping com1("COM1", device.path());
+    HANDLE port = openPort("COM1");
+    ASSERT_NE(port, INVALID_HANDLE_VALUE);
+    device.unplug();
+
+    COMSTAT stat{};
+    EXPECT_FALSE(ClearCommError(port, nullptr, &stat));
+    char buffer[8];
+    DWORD count = 0;
+    EXPECT_FALSE(ReadFile(port, buffer, sizeof buffer, &count, nullptr));
+    EXPECT_FALSE(WriteFile(port, "x", 1, &count, nullptr));
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(GetLastError(), ERROR_DEVICE_NOT_CONNECTED);
+    EXPECT_TRUE(CloseHandle(port));
+
+    EXPECT_FALSE(ClearCommError(nullptr, nullptr, &stat));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    EXPECT_FALSE(WriteFile(INVALID_HANDLE_VALUE, "x", 1, &count, nullptr));
+}
+
+TEST(Comm, AWriteTheLineDoesNotTakeGivesUpInTime)
+{
+    PtyDevice device;
+    PortMapping com1("COM1", device.path());
+    HANDLE port = openPort("COM1");
+    ASSERT_NE(port, INVALID_HANDLE_VALUE);
+    // Fill the line's output buffer through the test's own descriptor on the
+    // same terminal: the device reads nothing, as if flow control held it.
+    const int fl = fcntl(device.slave(), F_GETFL);
+    fcntl(device.slave(), F_SETFL, fl | O_NONBLOCK);
+    const std::string block(4096, 'f');
+    while (write(device.slave(), block.data(), block.size()) > 0) {
+    }
+    fcntl(device.slave(), F_SETFL, fl);
+
+    const auto start = std::chrono::steady_clock::now();
+    DWORD written = 99;
+    EXPECT_FALSE(WriteFile(port, "stalled!", 8, &written, nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_SEM_TIMEOUT);
+    EXPECT_LT(written, 8u);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_TRUE(CloseHandle(port));
+}
+
+} // namespace
