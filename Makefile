@@ -11,7 +11,7 @@ BUILD_PACKAGES = g++ make cmake qt6-base-dev libgl-dev libgtest-dev libgmock-dev
 RUN_PACKAGES   = fonts-noto-cjk
 
 
-.PHONY: all deps deps-run build run test clean
+.PHONY: all deps deps-run build run test bench clean
 
 all: build
 
@@ -33,5 +33,12 @@ test: deps
 	cmake --build $(TEST_BUILD) -j $(JOBS)
 	cd $(TEST_BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
+# Benchmarks of the serial operations on a pseudo-terminal (optimised build).
+bench: deps
+	@./tools/install-missing libbenchmark-dev
+	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DCOMTERM_BENCH=ON
+	cmake --build build-bench -j $(JOBS) --target bench_serial
+	./build-bench/bench/bench_serial --benchmark_out_format=console
+
 clean:
-	rm -rf $(BUILD) $(TEST_BUILD)
+	rm -rf $(BUILD) $(TEST_BUILD) build-bench

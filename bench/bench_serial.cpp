@@ -1,0 +1,96 @@
+// Times the serial operations on a pseudo-terminal pair and prints medians.
+#include "port.h"
+#include "pty_device.h"
+
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <thread>
+
+#include <poll.h>
+#include <unistd.h>
+
+namespace {
+
+// A device that reads and discards everything sent to it.
+class Sink {
+  public:
+    explicit Sink(PtyDevice &device)
+        : thread_([this, &device] {
+              while (!stop_)
+                  device.read(64 * 1024, std::chrono::milliseconds(20));
+          })
+    {
+    }
+    ~Sink()
+    {
+        stop_ = true;
+        thread_.join();
+    }
+
+  private:
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+void receive1024(benchmark::State &state)
+{
+    PtyDevice device;
+    PortMapping map("COM1", device.path());
+    serial::openPort(0);
+    if (!serial::isOpen())
+        state.SkipWithError("the port did not open");
+    const std::string block(1024, 'r');
+    for (auto _ : state) {
+        state.PauseTiming();
+        device.write(block);
+        device.waitQueued(block.size());
+        state.ResumeTiming();
+        const auto text = serial::receiveText();
+        if (!text || text->size() != block.size()) {
+            state.SkipWithError("the receive did not take the 1,024 bytes");
+            break;
+        }
+    }
+    serial::closePort();
+}
+
+void send(benchmark::State &state)
+{
+    PtyDevice device;
+    PortMapping map("COM1", device.path());
+    serial::openPort(0);
+    if (!serial::isOpen())
+        state.SkipWithError("the port did not open");
+    Sink sink(device);
+    const std::string text(static_cast<std::size_t>(state.range(0)), 's');
+    for (auto _ : state)
+        serial::sendText(text);
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * state.range(0));
+    serial::closePort();
+}
+
+void openConfigureClose(benchmark::State &state)
+{
+    PtyDevice device;
+    PortMapping map("COM1", device.path());
+    for (auto _ : state) {
+        serial::openPort(0);
+        if (!serial::isOpen()) {
+            state.SkipWithError("the port did not open");
+            break;
+        }
+        serial::closePort();
+    }
+}
+
+} // namespace
+
+BENCHMARK(receive1024)->Repetitions(9)->ReportAggregatesOnly(true)->Unit(benchmark::kMicrosecond);
+BENCHMARK(send)->Arg(1024)->Arg(64 * 1024)->Repetitions(9)->ReportAggregatesOnly(true)->Unit(
+    benchmark::kMicrosecond);
+BENCHMARK(openConfigureClose)
+    ->Repetitions(9)
+    ->ReportAggregatesOnly(true)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_MAIN();
