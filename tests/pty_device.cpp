@@ -1,11 +1,10 @@
 #include "pty_device.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <stdexcept>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -29,7 +28,7 @@ PtyDevice::PtyDevice()
 {
     char name[128] = {};
     if (::openpty(&master_, &slave_, name, nullptr, nullptr) != 0)
-        ADD_FAILURE() << "openpty: " << std::strerror(errno);
+        throw std::runtime_error(std::string("openpty: ") + std::strerror(errno));
     path_ = name;
     ::fcntl(master_, F_SETFD, FD_CLOEXEC);
     ::fcntl(slave_, F_SETFD, FD_CLOEXEC);
@@ -48,7 +47,8 @@ void PtyDevice::write(std::string_view bytes)
         const ssize_t n = ::write(master_, bytes.data(), bytes.size());
         if (n < 0 && errno == EINTR)
             continue;
-        ASSERT_GT(n, 0) << "writing to the master: " << std::strerror(errno);
+        if (n <= 0)
+            throw std::runtime_error(std::string("writing to the master: ") + std::strerror(errno));
         bytes.remove_prefix(static_cast<std::size_t>(n));
     }
 }

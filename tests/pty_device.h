@@ -21,7 +21,7 @@ class PtyDevice {
     // opens, for reading its settings and queues.
     int slave() const { return slave_; }
 
-    // Sends bytes to the program.
+    // Sends bytes to the program; throws when the master cannot take them.
     void write(std::string_view bytes);
     // Waits until the program's input queue holds at least `count` bytes.
     bool waitQueued(std::size_t count);

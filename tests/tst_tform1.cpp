@@ -1,0 +1,302 @@
+// The main window on Qt's offscreen platform: its layout, its buttons driving
+// a real pseudo-terminal, its message boxes and its exception reporting.
+#include "application.h"
+#include "message_recorder.h"
+#include "port.h"
+#include "pty_device.h"
+#include "tform1.h"
+
+#include <QMessageBox>
+#include <QTimer>
+#include <QtTest>
+
+#include <memory>
+#include <stdexcept>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct Box {
+    QString title, text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QMessageBox::StandardButtons buttons;
+};
+
+// Runs `action`, which must bring up a modal message box, records the box
+// and dismisses it.
+Box dismissBox(const std::function<void()> &action)
+{
+    Box seen;
+    bool found = false;
+    auto *poll = new QTimer(qApp);
+    QObject::connect(poll, &QTimer::timeout, poll, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            seen = {box->windowTitle(), box->text(), box->icon(), box->standardButtons()};
+            found = true;
+            box->button(QMessageBox::Ok)->click();
+        }
+    });
+    poll->start(10);
+    action();
+    delete poll;
+    if (!found)
+        qWarning("no message box came up");
+    return seen;
+}
+
+QRect rectOf(const QWidget *w)
+{
+    return w->geometry();
+}
+
+} // namespace
+
+class TestTForm1 : public QObject {
+    Q_OBJECT
+
+  private:
+    std::unique_ptr<TForm1> form;
+
+  private slots:
+    void init()
+    {
+        form = std::make_unique<TForm1>();
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    }
+    void cleanup()
+    {
+        serial::closePort();
+        form.reset();
+    }
+
+    void controls_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("className");
+        QTest::addColumn<QRect>("geometry");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("Label1") << u"Label1"_s << u"QLabel"_s << QRect(104, 216, 75, 13)
+                                << u"傳送的資料     "_s;
+        QTest::newRow("Label2") << u"Label2"_s << u"QLabel"_s << QRect(368, 216, 72, 13)
+                                << u"接收的資料    "_s;
+        QTest::newRow("Button1") << u"Button1"_s << u"QPushButton"_s << QRect(336, 32, 81, 25)
+                                 << u"    開啟通訊阜        "_s;
+        QTest::newRow("Button2") << u"Button2"_s << u"QPushButton"_s << QRect(96, 464, 97, 25)
+                                 << u"傳送資料"_s;
+        QTest::newRow("Button3") << u"Button3"_s << u"QPushButton"_s << QRect(360, 464, 97, 25)
+                                 << u"接收資料"_s;
+        QTest::newRow("rdCOM") << u"rdCOM"_s << u"RadioGroup"_s << QRect(40, 24, 209, 129)
+                               << u"選擇通訊阜"_s;
+        QTest::newRow("mSend") << u"mSend"_s << u"QPlainTextEdit"_s << QRect(88, 248, 145, 185)
+                               << u"mSend"_s;
+        QTest::newRow("mReceive") << u"mReceive"_s << u"QPlainTextEdit"_s
+                                  << QRect(344, 248, 137, 185) << u"mReceive"_s;
+        QTest::newRow("Button4") << u"Button4"_s << u"QPushButton"_s << QRect(504, 32, 113, 25)
+                                 << u"結束"_s;
+    }
+    void controls()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, className);
+        QFETCH(QRect, geometry);
+        QFETCH(QString, caption);
+        auto *w = form->findChild<QWidget *>(name);
+        QVERIFY(w);
+        QCOMPARE(w->parentWidget(), form.get());
+        QCOMPARE(QString::fromLatin1(w->metaObject()->className()), className);
+        QCOMPARE(rectOf(w), geometry);
+        QString shown;
+        if (auto *label = qobject_cast<QLabel *>(w))
+            shown = label->text();
+        else if (auto *button = qobject_cast<QAbstractButton *>(w))
+            shown = button->text();
+        else if (auto *group = qobject_cast<QGroupBox *>(w))
+            shown = group->title();
+        else if (auto *box = qobject_cast<QPlainTextEdit *>(w)) {
+            shown = box->toPlainText();
+            QVERIFY(!box->isReadOnly());
+            QCOMPARE(box->font().family(), u" "_s);
+            QVERIFY(!box->font().bold() && !box->font().italic());
+        }
+        QCOMPARE(shown, caption);
+    }
+
+    void window()
+    {
+        QCOMPARE(form->windowTitle(), u"Form1"_s);
+        QCOMPARE(form->font().family(), u"MS Sans Serif"_s);
+        QCOMPARE(form->font().pointSize(), 8);
+        QVERIFY(!form->font().bold());
+        QCOMPARE(form->palette().color(QPalette::Window),
+                 QApplication::palette().color(QPalette::Button));
+
+        // Created by the application, the window takes its place and outer size.
+        TForm1 *created = nullptr;
+        Application->CreateForm(created);
+        std::unique_ptr<TForm1> owner(created);
+        created->show();
+        QVERIFY(QTest::qWaitForWindowExposed(created));
+        QCOMPARE(created->frameGeometry(), QRect(288, 208, 870, 640));
+
+        // The selector: COM1 selected, its two items sharing the group's inside.
+        auto *group = form->ui.rdCOM;
+        QCOMPARE(group->ItemIndex(), 0);
+        const auto items = group->findChildren<RadioItem *>();
+        QCOMPARE(items.size(), 2);
+        QCOMPARE(items[0]->text(), u"COM1"_s);
+        QCOMPARE(items[1]->text(), u"COM2"_s);
+        QCOMPARE(items[0]->width(), items[1]->width());
+        QVERIFY(items[0]->width() >= group->contentsRect().width() - 16);
+        QVERIFY(qAbs(items[0]->height() - items[1]->height()) <= 1);
+        QVERIFY(items[1]->y() >= items[0]->geometry().bottom());
+        QVERIFY(items[0]->height() * 2 >= group->contentsRect().height() - 4);
+        // A click in the empty right-hand part of a row selects its item.
+        QTest::mouseClick(items[1], Qt::LeftButton, {},
+                          QPoint(items[1]->width() - 4, items[1]->height() / 2));
+        QCOMPARE(group->ItemIndex(), 1);
+        QTest::mouseClick(items[0], Qt::LeftButton, {},
+                          QPoint(items[0]->width() - 4, items[0]->height() - 2));
+        QCOMPARE(group->ItemIndex(), 0);
+    }
+
+    void tabOrder()
+    {
+        QStringList order;
+        form->ui.Button1->setFocus();
+        QTRY_VERIFY(form->ui.Button1->hasFocus());
+        for (int i = 0; i < 8; ++i) {
+            QWidget *focused = QApplication::focusWidget();
+            QVERIFY(focused);
+            QString name = focused->objectName();
+            if (focused->parentWidget() == form->ui.rdCOM)
+                name = u"rdCOM"_s;
+            order << name;
+            QTest::keyClick(focused, Qt::Key_Tab);
+        }
+        QCOMPARE(order, QStringList({u"Button1"_s, u"Button2"_s, u"Button3"_s, u"rdCOM"_s,
+                                     u"mSend"_s, u"mReceive"_s, u"Button4"_s, u"Button1"_s}));
+    }
+
+    void buttonsDriveThePort()
+    {
+        MessageRecorder messages;
+        PtyDevice com1, com2;
+        PortMapping map1("COM1", com1.path()), map2("COM2", com2.path());
+
+        QTest::mouseClick(form->ui.Button1, Qt::LeftButton);
+        QVERIFY(serial::isOpen());
+        // The untouched send box sends its initial line as it holds it.
+        QTest::mouseClick(form->ui.Button2, Qt::LeftButton);
+        QCOMPARE(QByteArray::fromStdString(com1.read(5)), "mSend");
+        form->ui.mSend->setPlainText(u"傳送\n2"_s);
+        QTest::mouseClick(form->ui.Button2, Qt::LeftButton);
+        QCOMPARE(QByteArray::fromStdString(com1.read(8)), "\xe5\x82\xb3\xe9\x80\x81\n2");
+
+        // Receive replaces whatever the box holds, the user's typing included.
+        QTest::keyClicks(form->ui.mReceive, u"typed"_s);
+        com1.write("reply\r\n");
+        QVERIFY(com1.waitQueued(7));
+        QTest::mouseClick(form->ui.Button3, Qt::LeftButton);
+        QCOMPARE(form->ui.mReceive->toPlainText(), u"reply\n"_s);
+
+        // A backlog over the limit comes in 1,024 bytes at a time.
+        com1.write(std::string(1024, 'a') + "bc");
+        QVERIFY(com1.waitQueued(1026));
+        QTest::mouseClick(form->ui.Button3, Qt::LeftButton);
+        QCOMPARE(form->ui.mReceive->toPlainText(), QString(1024, u'a'));
+        QTest::mouseClick(form->ui.Button3, Qt::LeftButton);
+        QCOMPARE(form->ui.mReceive->toPlainText(), u"bc"_s);
+
+        // The second item opens COM2.
+        QTest::mouseClick(form->findChildren<RadioItem *>()[1], Qt::LeftButton);
+        QTest::mouseClick(form->ui.Button1, Qt::LeftButton);
+        QTest::mouseClick(form->ui.Button2, Qt::LeftButton);
+        QCOMPARE(QByteArray::fromStdString(com2.read(8)), "\xe5\x82\xb3\xe9\x80\x81\n2");
+        QVERIFY(messages.take().empty());
+
+        // Nothing received: the box empties. A vanished device: the box stays.
+        QTest::mouseClick(form->ui.Button3, Qt::LeftButton);
+        QCOMPARE(form->ui.mReceive->toPlainText(), QString());
+        form->ui.mReceive->setPlainText(u"kept"_s);
+        com2.unplug();
+        QTest::mouseClick(form->ui.Button3, Qt::LeftButton);
+        QCOMPARE(form->ui.mReceive->toPlainText(), u"kept"_s);
+    }
+
+    void openFailuresShowRealMessageBoxes()
+    {
+        PortMapping missing("COM1", "/dev/no-such-serial-device");
+        Box box = dismissBox([this] { form->ui.Button1->click(); });
+        QCOMPARE(box.title, u"Comm Error"_s);
+        QCOMPARE(box.text, u"開啟通訊阜錯誤!!"_s);
+        QCOMPARE(box.icon, QMessageBox::NoIcon);
+        QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QVERIFY(!serial::isOpen());
+
+        PortMapping notATerminal("COM1", "/dev/null");
+        box = dismissBox([this] { form->ui.Button1->click(); });
+        QCOMPARE(box.title, u"Set Error"_s);
+        QCOMPARE(box.text, u"開啟通訊阜設定錯誤!!"_s);
+        QVERIFY(!serial::isOpen());
+    }
+
+    void exceptionsInHandlersAreReported_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("Exception") << 0 << u"未能完成"_s;
+        QTest::newRow("std::exception") << 1 << u"bad thing"_s;
+        QTest::newRow("anything else") << 2 << QString();
+    }
+    void exceptionsInHandlersAreReported()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, message);
+        auto *button = form->ui.Button2;
+        connect(button, &QPushButton::clicked, form.get(), [kind, message] {
+            if (kind == 0)
+                throw Exception(message);
+            if (kind == 1)
+                throw std::runtime_error(message.toStdString());
+            throw 42;
+        });
+        const Box box = dismissBox([button] { QTest::mouseClick(button, Qt::LeftButton); });
+        QCOMPARE(box.title, QCoreApplication::applicationName());
+        QCOMPARE(box.text, message);
+        QCOMPARE(box.icon, QMessageBox::Critical);
+        // The loop went on and the window still answers.
+        QVERIFY(form->isVisible());
+        QTest::mouseClick(form->findChildren<RadioItem *>()[1], Qt::LeftButton);
+        QCOMPARE(form->ui.rdCOM->ItemIndex(), 1);
+    }
+
+    void entryPointReportsWhatEscapes()
+    {
+        int status = -1;
+        Box box = dismissBox([&] {
+            status = Application->RunProtected([] { throw Exception(u"start failed"_s); });
+        });
+        QCOMPARE(box.text, u"start failed"_s);
+        QCOMPARE(status, 0);
+        for (const auto &body : std::vector<std::function<void()>>{
+                 [] { throw std::runtime_error("not shown"); }, [] { throw 7; }}) {
+            status = -1;
+            box = dismissBox([&] { status = Application->RunProtected(body); });
+            QCOMPARE(box.title, QCoreApplication::applicationName());
+            QCOMPARE(box.text, QString());
+            QCOMPARE(status, 0);
+        }
+    }
+};
+
+int main(int argc, char **argv)
+{
+    TApplication app(argc, argv);
+    app.Initialize();
+    TestTForm1 test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_tform1.moc"

@@ -1,0 +1,51 @@
+#!/usr/bin/env python3
+"""Draws the application icon: a 32x32, 16-colour PNG of a nine-pin serial
+connector. Run it to regenerate ui/icons/comterm.png."""
+import struct, sys, zlib
+
+# The 16 colours of the classic VGA palette.
+PALETTE = [(0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0), (0, 0, 128), (128, 0, 128),
+           (0, 128, 128), (192, 192, 192), (128, 128, 128), (255, 0, 0), (0, 255, 0),
+           (255, 255, 0), (0, 0, 255), (255, 0, 255), (0, 255, 255), (255, 255, 255)]
+CLEAR, BLACK, NAVY, SILVER, GREY, YELLOW, WHITE, TEAL = 0, 0, 4, 7, 8, 11, 15, 6
+
+img = [[CLEAR] * 32 for _ in range(32)]
+
+def put(x, y, c):
+    if 0 <= x < 32 and 0 <= y < 32:
+        img[y][x] = c
+
+# Shell: a trapezoid, wider at the top, navy outline, silver face.
+for y in range(6, 27):
+    inset = (y - 6) * 4 // 20
+    left, right = 1 + inset, 30 - inset
+    for x in range(left, right + 1):
+        edge = y in (6, 26) or x in (left, right)
+        put(x, y, NAVY if edge else SILVER)
+# Shadow along the bottom and right edges.
+for y in range(7, 27):
+    put(30 - (y - 6) * 4 // 20 - 1, y, GREY)
+for x in range(6, 26):
+    put(x, 25, GREY)
+
+def pin(cx, cy):
+    for dx in range(-1, 2):
+        for dy in range(-1, 2):
+            put(cx + dx, cy + dy, YELLOW if (dx, dy) != (1, 1) else TEAL)
+    put(cx - 1, cy - 1, WHITE)
+
+for i in range(5):
+    pin(7 + i * 4, 12)
+for i in range(4):
+    pin(9 + i * 4, 19)
+
+raw = b"".join(b"\0" + bytes((row[x] << 4) | row[x + 1] for x in range(0, 32, 2)) for row in img)
+
+def chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+png = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", 32, 32, 4, 3, 0, 0, 0))
+png += chunk(b"PLTE", b"".join(bytes(c) for c in PALETTE))
+png += chunk(b"tRNS", b"\0")  # colour 0 is transparent
+png += chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b"")
+open(sys.argv[1] if len(sys.argv) > 1 else "ui/icons/comterm.png", "wb").write(png)

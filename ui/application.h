@@ -1,0 +1,68 @@
+// The application object: start-up, the event loop, and the box in which
+// errors that reach the loop are reported.
+#pragma once
+
+#include <QApplication>
+#include <QPointer>
+#include <QString>
+
+#include <exception>
+#include <functional>
+#include <string>
+
+// An error the application reports to the user with its message.
+class Exception : public std::exception {
+  public:
+    explicit Exception(QString message)
+        : message_(std::move(message)), what_(message_.toStdString())
+    {
+    }
+    const QString &Message() const { return message_; }
+    const char *what() const noexcept override { return what_.c_str(); }
+
+  private:
+    QString message_;
+    std::string what_;
+};
+
+class TApplication : public QApplication {
+    Q_OBJECT
+  public:
+    TApplication(int &argc, char **argv);
+    ~TApplication() override;
+
+    // Sets up what the windows rely on: the icon and the fonts the forms name.
+    void Initialize();
+
+    // Creates a form, stores it in `form` and, for the first one, makes it the
+    // main window. A form may carry an `outerGeometry` property: the place and
+    // size of its window, frame included.
+    template <class Form> void CreateForm(Form *&form)
+    {
+        form = new Form;
+        adoptForm(form);
+    }
+
+    // Shows the main window and handles events until it is closed.
+    void Run();
+
+    // Shows `error` in a modal box captioned with the application's name.
+    virtual void ShowException(const Exception &error);
+
+    // Runs `body`, reporting whatever escapes it: an Exception with its
+    // message, anything else as an Exception with an empty message.
+    // Returns the process's exit status, 0.
+    int RunProtected(const std::function<void()> &body);
+
+    // Delivers events; an exception thrown while handling one is reported
+    // with ShowException and the loop goes on.
+    bool notify(QObject *receiver, QEvent *event) override;
+
+  private:
+    void adoptForm(QWidget *form);
+
+    QPointer<QWidget> mainForm_;
+};
+
+// The one application object, while it exists.
+extern TApplication *Application;
