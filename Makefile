@@ -6,12 +6,12 @@ TEST_BUILD ?= build-test
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 MAKEFLAGS  += --no-print-directory
 
-# Packages to build and test, and the extra ones to run the window.
-BUILD_PACKAGES = g++ make cmake qt6-base-dev libgl-dev libgtest-dev libgmock-dev
+# Packages to build; the extra ones to run the window, and to test it.
+BUILD_PACKAGES = g++ make cmake pkg-config qt6-base-dev libgl-dev
 RUN_PACKAGES   = fonts-noto-cjk
+TEST_PACKAGES  = libgtest-dev libgmock-dev libxcb1-dev xvfb xdotool fonts-noto-cjk
 
-
-.PHONY: all deps deps-run build run test bench clean
+.PHONY: all deps deps-run deps-test build run test bench clean
 
 all: build
 
@@ -21,6 +21,9 @@ deps:
 deps-run: deps
 	@./tools/install-missing $(RUN_PACKAGES)
 
+deps-test: deps
+	@./tools/install-missing $(TEST_PACKAGES)
+
 build: deps
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCOMTERM_TESTS=OFF
 	cmake --build $(BUILD) -j $(JOBS)
@@ -28,13 +31,13 @@ build: deps
 run: deps-run build
 	./$(BUILD)/comterm
 
-test: deps
+test: deps-test
 	cmake -S . -B $(TEST_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCOMTERM_WERROR=ON -DCOMTERM_SANITIZE=ON
 	cmake --build $(TEST_BUILD) -j $(JOBS)
 	cd $(TEST_BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
 # Benchmarks of the serial operations on a pseudo-terminal (optimised build).
-bench: deps
+bench: deps-test
 	@./tools/install-missing libbenchmark-dev
 	cmake -S . -B build-bench -DCMAKE_BUILD_TYPE=Release -DCOMTERM_BENCH=ON
 	cmake --build build-bench -j $(JOBS) --target bench_serial

@@ -1,0 +1,236 @@
+// The real program as a user runs it: a child process on an X server of its
+// own (Xvfb, no window manager), clicked with xdotool, with COM1 on a
+// pseudo-terminal.
+#include "comm.h"
+#include "pty_device.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+// Starts `argv` with the environment changes in `env` ("NAME=value" sets,
+// "NAME" unsets). Its standard output and error go to `outFd` and `errFd`
+// when they are given, and it inherits `keepFd`.
+pid_t spawn(const std::vector<std::string> &argv, const std::vector<std::string> &env,
+            int outFd = -1, int errFd = -1, int keepFd = -1)
+{
+    const pid_t pid = fork();
+    if (pid != 0)
+        return pid;
+    for (const std::string &e : env) {
+        const auto eq = e.find('=');
+        if (eq == std::string::npos)
+            unsetenv(e.c_str());
+        else
+            setenv(e.substr(0, eq).c_str(), e.substr(eq + 1).c_str(), 1);
+    }
+    if (outFd >= 0)
+        dup2(outFd, STDOUT_FILENO);
+    if (errFd >= 0)
+        dup2(errFd, STDERR_FILENO);
+    if (keepFd >= 0)
+        fcntl(keepFd, F_SETFD, 0);
+    std::vector<char *> args;
+    for (const std::string &a : argv)
+        args.push_back(const_cast<char *>(a.c_str()));
+    args.push_back(nullptr);
+    execvp(args[0], args.data());
+    _exit(127);
+}
+
+// The exit status of `pid`, or -1 when it has not ended by the deadline.
+int waitExit(pid_t pid, std::chrono::milliseconds timeout = 10s)
+{
+    const auto deadline = Clock::now() + timeout;
+    int status = 0;
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+        if (Clock::now() > deadline)
+            return -1;
+        poll(nullptr, 0, 10);
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// Polls `condition` until it holds or 10 s pass.
+template <class F> bool eventually(F condition)
+{
+    const auto deadline = Clock::now() + 10s;
+    while (!condition()) {
+        if (Clock::now() > deadline)
+            return false;
+        poll(nullptr, 0, 20);
+    }
+    return true;
+}
+
+bool portIsFree()
+{
+    HANDLE port =
+        CreateFileA("COM1", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (port == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(port);
+    return true;
+}
+
+class Program : public ::testing::Test {
+  protected:
+    PtyDevice device;
+    PortMapping com1{"COM1", device.path()};
+    pid_t xserver = -1;
+    std::string display;
+    pid_t program = -1;
+
+    void SetUp() override
+    {
+        int fds[2];
+        ASSERT_EQ(pipe(fds), 0);
+        const int quiet = open("/dev/null", O_WRONLY | O_CLOEXEC);
+        xserver = spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-nolisten", "tcp",
+                         "-screen", "0", "1280x1024x24"},
+                        {}, quiet, quiet, fds[1]);
+        close(quiet);
+        close(fds[1]);
+        pollfd pfd{fds[0], POLLIN, 0};
+        char number[16] = {};
+        if (poll(&pfd, 1, 20000) == 1 && read(fds[0], number, sizeof number - 1) > 0)
+            display = ":" + std::string(number, strcspn(number, "\n"));
+        close(fds[0]);
+        ASSERT_FALSE(display.empty()) << "Xvfb did not start";
+
+        program = spawn({COMTERM_BINARY}, {"DISPLAY=" + display, "QT_QPA_PLATFORM=xcb",
+                                           "WAYLAND_DISPLAY", "COM1=" + device.path()});
+        ASSERT_TRUE(eventually([this] {
+            return xdotool({"search", "--name", "^Form1$"}) == 0;
+        })) << "the window did not appear";
+    }
+
+    void TearDown() override
+    {
+        if (program > 0 && waitExit(program, 0ms) < 0) {
+            kill(program, SIGKILL);
+            waitExit(program);
+        }
+        if (xserver > 0) {
+            kill(xserver, SIGTERM);
+            waitExit(xserver);
+        }
+    }
+
+    int xdotool(const std::vector<std::string> &args)
+    {
+        std::vector<std::string> argv{"xdotool"};
+        argv.insert(argv.end(), args.begin(), args.end());
+        const int quiet = open("/dev/null", O_WRONLY | O_CLOEXEC);
+        const int status = waitExit(spawn(argv, {"DISPLAY=" + display}, quiet, quiet));
+        close(quiet);
+        return status;
+    }
+
+    // Clicks at a point of the window's inside; without a window manager the
+    // window has no frame and sits at its stored position.
+    void click(int x, int y)
+    {
+        ASSERT_EQ(
+            xdotool({"mousemove", std::to_string(288 + x), std::to_string(208 + y), "click", "1"}),
+            0);
+    }
+
+    // Asks the window to close, as a window manager does for the close box.
+    void closeWindow()
+    {
+        xcb_connection_t *c = xcb_connect(display.c_str(), nullptr);
+        ASSERT_FALSE(xcb_connection_has_error(c));
+        const auto atom = [c](const char *name) {
+            auto *reply = xcb_intern_atom_reply(
+                c, xcb_intern_atom(c, 0, static_cast<uint16_t>(strlen(name)), name), nullptr);
+            const xcb_atom_t a = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+            free(reply);
+            return a;
+        };
+        const xcb_atom_t protocols = atom("WM_PROTOCOLS"), deleteWindow = atom("WM_DELETE_WINDOW");
+        xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+        auto *tree = xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr);
+        ASSERT_TRUE(tree);
+        const xcb_window_t *children = xcb_query_tree_children(tree);
+        int sent = 0;
+        for (int i = 0; i < xcb_query_tree_children_length(tree); ++i) {
+            auto *name = xcb_get_property_reply(
+                c, xcb_get_property(c, 0, children[i], XCB_ATOM_WM_NAME, XCB_ATOM_ANY, 0, 64),
+                nullptr);
+            const std::string title =
+                name ? std::string(static_cast<const char *>(xcb_get_property_value(name)),
+                                   xcb_get_property_value_length(name))
+                     : std::string();
+            free(name);
+            if (title != "Form1")
+                continue;
+            xcb_client_message_event_t event{};
+            event.response_type = XCB_CLIENT_MESSAGE;
+            event.format = 32;
+            event.window = children[i];
+            event.type = protocols;
+            event.data.data32[0] = deleteWindow;
+            event.data.data32[1] = XCB_CURRENT_TIME;
+            xcb_send_event(c, 0, children[i], XCB_EVENT_MASK_NO_EVENT,
+                           reinterpret_cast<const char *>(&event));
+            ++sent;
+        }
+        free(tree);
+        xcb_flush(c);
+        xcb_disconnect(c);
+        ASSERT_EQ(sent, 1);
+    }
+};
+
+TEST_F(Program, ExitButtonClosesThePortAndEndsWithStatusZero)
+{
+    click(336 + 40, 32 + 12); // Button1: open COM1
+    ASSERT_TRUE(eventually([] { return !portIsFree(); })) << "the port did not open";
+    click(504 + 56, 32 + 12); // Button4: exit
+    EXPECT_EQ(waitExit(program), 0);
+    EXPECT_TRUE(portIsFree());
+}
+
+TEST_F(Program, ClosingTheWindowEndsWithStatusZero)
+{
+    click(336 + 40, 32 + 12);
+    ASSERT_TRUE(eventually([] { return !portIsFree(); })) << "the port did not open";
+    closeWindow();
+    EXPECT_EQ(waitExit(program), 0);
+    EXPECT_TRUE(portIsFree()) << "the system releases the port with the process";
+}
+
+TEST(ProgramWithoutDisplay, SaysSoInOneLineAndFails)
+{
+    int fds[2];
+    ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
+    const pid_t pid =
+        spawn({COMTERM_BINARY}, {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}, -1, fds[1]);
+    close(fds[1]);
+    std::string err;
+    char buffer[512];
+    for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;)
+        err.append(buffer, static_cast<std::size_t>(n));
+    close(fds[0]);
+    EXPECT_EQ(waitExit(pid), 1);
+    EXPECT_NE(err.find("no display"), std::string::npos) << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+}
+
+} // namespace
