@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QIcon>
+#include <QPixmap>
 #include <QMessageBox>
 #include <QWindow>
 
@@ -19,7 +20,8 @@ TApplication::~TApplication()
 
 void TApplication::Initialize()
 {
-    setWindowIcon(QIcon(QStringLiteral(":/icons/comterm.png")));
+    // Naming the format keeps Qt from loading every image plugin to guess it.
+    setWindowIcon(QIcon(QPixmap(QStringLiteral(":/icons/comterm.png"), "PNG")));
     // The forms name fonts of the system they were drawn on ("MS Sans Serif",
     // and a blank name for the system default). Both are drawn with a
     // Traditional Chinese face wherever they are missing; left to the
