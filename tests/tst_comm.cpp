@@ -9,6 +9,7 @@
 #include <tuple>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -222,10 +223,14 @@ TEST(Comm, AWriteTheLineDoesNotTakeGivesUpInTime)
     ASSERT_NE(port, INVALID_HANDLE_VALUE);
     // Fill the line's output buffer through the test's own descriptor on the
     // same terminal: the device reads nothing, as if flow control held it.
+    // The kernel makes room in batches as it moves bytes along, so fill until
+    // no room has come for a while.
     const int fl = fcntl(device.slave(), F_GETFL);
     fcntl(device.slave(), F_SETFL, fl | O_NONBLOCK);
     const std::string block(4096, 'f');
-    while (write(device.slave(), block.data(), block.size()) > 0) {
+    for (pollfd pfd{device.slave(), POLLOUT, 0}; poll(&pfd, 1, 300) > 0;) {
+        while (write(device.slave(), block.data(), block.size()) > 0) {
+        }
     }
     fcntl(device.slave(), F_SETFL, fl);
 

@@ -101,8 +101,8 @@ class Program : public ::testing::Test {
         int fds[2];
         ASSERT_EQ(pipe(fds), 0);
         const int quiet = open("/dev/null", O_WRONLY | O_CLOEXEC);
-        xserver = spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-noreset", "-nolisten", "tcp",
-                         "-screen", "0", "1280x1024x24"},
+        xserver = spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-noreset", "-nolisten",
+                         "tcp", "-screen", "0", "1280x1024x24"},
                         {}, quiet, quiet, fds[1]);
         close(quiet);
         close(fds[1]);
