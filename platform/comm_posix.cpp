@@ -87,6 +87,22 @@ Port *portOf(HANDLE handle)
     return port;
 }
 
+// The port for a read or write of `count` bytes at `buffer`, with the count
+// of bytes moved set to 0; null (with the last error set) when the call
+// cannot go ahead. Overlapped I/O is not offered.
+Port *transferPort(HANDLE handle, const void *buffer, DWORD count, LPDWORD moved,
+                   LPOVERLAPPED overlapped)
+{
+    if (moved != nullptr)
+        *moved = 0;
+    Port *port = portOf(handle);
+    if (port != nullptr && ((buffer == nullptr && count > 0) || overlapped != nullptr)) {
+        lastError = ERROR_INVALID_PARAMETER;
+        return nullptr;
+    }
+    return port;
+}
+
 // "COMn" -> the device it stands for: the environment variable COMn when it
 // is set, else /dev/ttyS<n-1>. Empty for any other name.
 std::string devicePath(std::string_view name)
@@ -337,13 +353,9 @@ BOOL ClearCommError(HANDLE handle, LPDWORD errors, LPCOMSTAT stat)
 
 BOOL ReadFile(HANDLE handle, LPVOID buffer, DWORD count, LPDWORD read, LPOVERLAPPED overlapped)
 {
-    if (read != nullptr)
-        *read = 0;
-    Port *port = portOf(handle);
+    Port *port = transferPort(handle, buffer, count, read, overlapped);
     if (port == nullptr)
         return FALSE;
-    if ((buffer == nullptr && count > 0) || overlapped != nullptr)
-        return fail(ERROR_INVALID_PARAMETER);
     auto *bytes = static_cast<char *>(buffer);
     DWORD total = 0;
     while (total < count) {
@@ -366,13 +378,9 @@ BOOL ReadFile(HANDLE handle, LPVOID buffer, DWORD count, LPDWORD read, LPOVERLAP
 
 BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD count, LPDWORD written, LPOVERLAPPED overlapped)
 {
-    if (written != nullptr)
-        *written = 0;
-    Port *port = portOf(handle);
+    Port *port = transferPort(handle, buffer, count, written, overlapped);
     if (port == nullptr)
         return FALSE;
-    if ((buffer == nullptr && count > 0) || overlapped != nullptr)
-        return fail(ERROR_INVALID_PARAMETER);
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(writeBoundMs(port->fd, count));
     const int fl = ::fcntl(port->fd, F_GETFL);
