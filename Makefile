@@ -9,9 +9,12 @@ MAKEFLAGS  += --no-print-directory
 # Packages to build; the extra ones to run the window, and to test it.
 BUILD_PACKAGES = g++ make cmake pkg-config qt6-base-dev libgl-dev
 RUN_PACKAGES   = fonts-noto-cjk
-TEST_PACKAGES  = libgtest-dev libgmock-dev libxcb1-dev xvfb xdotool fonts-noto-cjk
+TEST_PACKAGES  = libgtest-dev libxcb1-dev xvfb xdotool fonts-noto-cjk
+# Cross-building the serial layers for Windows and running them under Wine.
+WINDOWS_PACKAGES = g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine64
+WINE ?= /usr/lib/wine/wine64
 
-.PHONY: all deps deps-run deps-test build run test bench clean
+.PHONY: all deps deps-run deps-test build run test test-windows bench clean
 
 all: build
 
@@ -36,6 +39,21 @@ test: deps-test
 	cmake --build $(TEST_BUILD) -j $(JOBS)
 	cd $(TEST_BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
+# The serial operations' tests built for Windows (64-bit, run under Wine
+# against pseudo-terminals, and compared with the Linux run; 32-bit, built only).
+test-windows: deps-test
+	@./tools/install-missing $(WINDOWS_PACKAGES)
+	cmake -S . -B $(TEST_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCOMTERM_WERROR=ON -DCOMTERM_SANITIZE=ON
+	cmake --build $(TEST_BUILD) -j $(JOBS) --target tst_port wine_driver
+	for arch in x86_64 i686; do \
+	    cmake -S . -B build-windows-$$arch -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-$$arch.cmake \
+	        -DCMAKE_BUILD_TYPE=Release -DCOMTERM_WERROR=ON && \
+	    cmake --build build-windows-$$arch -j $(JOBS) --target tst_port || exit 1; \
+	done
+	./tools/compare-platforms $(TEST_BUILD)/tests/tst_port -- \
+	    $(TEST_BUILD)/tests/wine_driver $(WINE) build-windows-x86_64/wineprefix \
+	    build-windows-x86_64/tests/tst_port.exe
+
 # Benchmarks of the serial operations on a pseudo-terminal (optimised build).
 bench: deps-test
 	@./tools/install-missing libbenchmark-dev
@@ -44,4 +62,4 @@ bench: deps-test
 	./build-bench/bench/bench_serial --benchmark_out_format=console
 
 clean:
-	rm -rf $(BUILD) $(TEST_BUILD) build-bench
+	rm -rf $(BUILD) $(TEST_BUILD) build-bench build-windows-*

@@ -17,6 +17,10 @@
 #endif
 #include <windows.h>
 
+// A message box for UTF-8 text, whatever the system's ANSI code page: the
+// texts are converted and shown through MessageBoxW.
+int WINAPI MessageBoxUtf8(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+
 #else
 
 #include <cstdint>
@@ -144,5 +148,11 @@ BOOL CloseHandle(HANDLE port);
 // A modal message box with one OK button; returns IDOK when it is dismissed.
 // Implemented over QMessageBox, so it needs a running QApplication.
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+
+// A message box for UTF-8 text; UTF-8 is the narrow code page here.
+inline int MessageBoxUtf8(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
+{
+    return MessageBoxA(owner, text, caption, type);
+}
 
 #endif

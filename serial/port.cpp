@@ -12,7 +12,7 @@ HANDLE hCOM = nullptr;
 
 namespace {
 
-MessageBoxFunction showMessage = &MessageBoxA;
+MessageBoxFunction showMessage = &MessageBoxUtf8;
 
 void report(const char *text, const char *caption)
 {
@@ -23,7 +23,7 @@ void report(const char *text, const char *caption)
 
 void setMessageBox(MessageBoxFunction show)
 {
-    showMessage = show != nullptr ? show : &MessageBoxA;
+    showMessage = show != nullptr ? show : &MessageBoxUtf8;
 }
 
 bool isOpen()

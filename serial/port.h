@@ -19,7 +19,7 @@ extern HANDLE hCOM;
 // The most bytes one receive takes in; more stay queued for the next receive.
 inline constexpr DWORD receiveLimit = 1024;
 
-// The two open-failure messages, as narrow text, and their box captions.
+// The two open-failure messages and their box captions, in UTF-8.
 inline constexpr const char *commErrorText = "開啟通訊阜錯誤!!";
 inline constexpr const char *commErrorCaption = "Comm Error";
 inline constexpr const char *setErrorText = "開啟通訊阜設定錯誤!!";
@@ -56,8 +56,9 @@ void closePort();
 // one of its own event handlers). Standard streams are flushed first.
 [[noreturn]] void closeAndExit();
 
-// The message box the operations show their failures in: MessageBoxA unless
-// replaced. Tests replace it to record what would be shown.
+// The message box the operations show their failures in, given UTF-8 text:
+// MessageBoxUtf8 unless replaced. Tests replace it to record what would be
+// shown.
 using MessageBoxFunction = int(WINAPI *)(HWND, LPCSTR, LPCSTR, UINT);
 void setMessageBox(MessageBoxFunction show);
 

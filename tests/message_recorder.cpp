@@ -27,3 +27,8 @@ std::vector<Message> MessageRecorder::take()
 {
     return std::exchange(shown, {});
 }
+
+std::ostream &operator<<(std::ostream &out, const Message &message)
+{
+    return out << '[' << message.caption << ": " << message.text << ']';
+}

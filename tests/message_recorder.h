@@ -4,6 +4,7 @@
 
 #include "port.h"
 
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,6 +14,9 @@ struct Message {
     std::string caption;
     bool operator==(const Message &) const = default;
 };
+
+// For test failure messages.
+std::ostream &operator<<(std::ostream &out, const Message &message);
 
 class MessageRecorder {
   public:

@@ -1,4 +1,4 @@
-#include "pty_device.h"
+#include "device.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -10,6 +10,8 @@
 #include <poll.h>
 #include <pty.h>
 #include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -94,12 +96,52 @@ void PtyDevice::unplug()
     master_ = -1;
 }
 
+std::string PtyDevice::lineSettings() const
+{
+    termios tio{};
+    if (::tcgetattr(slave_, &tio) != 0)
+        return "unknown";
+    const speed_t speed = cfgetospeed(&tio);
+    const char *baud = speed == B9600 ? "9600" : speed == B19200 ? "19200" : "other";
+    const char sizes[] = {'5', '6', '7', '8'};
+    const char parity = (tio.c_cflag & PARENB) ? ((tio.c_cflag & PARODD) ? 'O' : 'E') : 'N';
+    return std::string(baud) + ' ' + sizes[(tio.c_cflag & CSIZE) / CS6] + parity +
+           ((tio.c_cflag & CSTOPB) ? '2' : '1');
+}
+
 PortMapping::PortMapping(const char *name, const std::string &path) : name_(name)
 {
+    if (const char *value = std::getenv(name))
+        previous_ = value;
     ::setenv(name, path.c_str(), 1);
 }
 
 PortMapping::~PortMapping()
 {
-    ::unsetenv(name_);
+    if (previous_)
+        ::setenv(name_, previous_->c_str(), 1);
+    else
+        ::unsetenv(name_);
+}
+
+bool runningOnWine()
+{
+    return false;
+}
+
+int runSelf(const std::vector<std::string> &args)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        std::vector<char *> argv{const_cast<char *>("self")};
+        for (const std::string &arg : args)
+            argv.push_back(const_cast<char *>(arg.c_str()));
+        argv.push_back(nullptr);
+        ::execv("/proc/self/exe", argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    if (pid < 0 || ::waitpid(pid, &status, 0) != pid)
+        return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }

@@ -5,8 +5,10 @@
 
 #include <chrono>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class PtyDevice {
   public:
@@ -31,6 +33,8 @@ class PtyDevice {
                      std::chrono::milliseconds timeout = std::chrono::seconds(10));
     // Unplugs the device: closes the master.
     void unplug();
+    // The line's speed and framing as the program left them, as "9600 8N1".
+    std::string lineSettings() const;
 
   private:
     int master_ = -1;
@@ -38,7 +42,8 @@ class PtyDevice {
     std::string path_;
 };
 
-// Points the environment variable `name` (COM1, COM2) at `path` while it lives.
+// Points the environment variable `name` (COM1, COM2) at `path` while it
+// lives, then back to what it was.
 class PortMapping {
   public:
     PortMapping(const char *name, const std::string &path);
@@ -48,4 +53,5 @@ class PortMapping {
 
   private:
     const char *name_;
+    std::optional<std::string> previous_;
 };
