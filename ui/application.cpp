@@ -2,8 +2,8 @@
 
 #include <QFont>
 #include <QIcon>
-#include <QPixmap>
 #include <QMessageBox>
+#include <QPixmap>
 #include <QWindow>
 
 TApplication *Application = nullptr;
