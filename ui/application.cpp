@@ -1,5 +1,6 @@
 #include "application.h"
 
+#include <QEvent>
 #include <QFont>
 #include <QIcon>
 #include <QMessageBox>
@@ -32,17 +33,54 @@ void TApplication::Initialize()
     QFont::insertSubstitutions(QStringLiteral(" "), chinese);
 }
 
+namespace {
+
+// Keeps a window's frame at a place and size of its own. A top-level widget's
+// position is that of its frame but its size that of its inside, and the
+// frame's margins are known only once the window system has framed the
+// window, so the inside is sized again whenever they change.
+class OuterGeometry : public QObject {
+  public:
+    OuterGeometry(QWidget *form, QRect outer) : QObject(form), form_(form), outer_(outer)
+    {
+        form->winId(); // the native window, whose frame margins are asked for
+        form->windowHandle()->installEventFilter(this);
+        apply();
+    }
+
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        // A window manager frames the window before it is first exposed.
+        if (event->type() == QEvent::Expose || event->type() == QEvent::Move)
+            apply();
+        return false;
+    }
+
+  private:
+    void apply()
+    {
+        const QMargins frame = form_->windowHandle()->frameMargins();
+        if (applied_ && frame == frame_)
+            return;
+        applied_ = true;
+        frame_ = frame;
+        form_->move(outer_.topLeft());
+        form_->resize(outer_.size().shrunkBy(frame));
+    }
+
+    QWidget *form_;
+    QRect outer_;
+    QMargins frame_;
+    bool applied_ = false;
+};
+
+} // namespace
+
 void TApplication::adoptForm(QWidget *form)
 {
     const QRect outer = form->property("outerGeometry").toRect();
-    if (outer.isValid()) {
-        // A top-level widget's position is that of its frame, its size that of
-        // its inside; the frame is known once the native window exists.
-        form->winId();
-        const QMargins frame = form->windowHandle()->frameMargins();
-        form->move(outer.topLeft());
-        form->resize(outer.size().shrunkBy(frame));
-    }
+    if (outer.isValid())
+        new OuterGeometry(form, outer);
     if (mainForm_.isNull())
         mainForm_ = form;
 }

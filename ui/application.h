@@ -47,7 +47,7 @@ class TApplication : public QApplication {
     void Run();
 
     // Shows `error` in a modal box captioned with the application's name.
-    virtual void ShowException(const Exception &error);
+    void ShowException(const Exception &error);
 
     // Runs `body`, reporting whatever escapes it: an Exception with its
     // message, anything else as an Exception with an empty message.
