@@ -61,8 +61,10 @@ ct=$(cut -d' ' -f1 "$tmp/comterm" | median)
 cm=$(cut -d' ' -f2 "$tmp/comterm" | median)
 pt=$(cut -d' ' -f1 "$tmp/peer" | median)
 pm=$(cut -d' ' -f2 "$tmp/peer" | median)
-printf '%-10s %14s %16s\n' "" "to window (ms)" "resident (MiB)"
-printf '%-10s %14.1f %16.1f\n' comterm "$(echo "$ct / 1000" | bc -l)" "$(echo "$cm / 1024" | bc -l)"
-printf '%-10s %14.1f %16.1f\n' "$PEER" "$(echo "$pt / 1000" | bc -l)" "$(echo "$pm / 1024" | bc -l)"
-printf '%-10s %14.2f %16.2f\n' ratio "$(echo "$ct / $pt" | bc -l)" "$(echo "$cm / $pm" | bc -l)"
+awk -v ct="$ct" -v cm="$cm" -v pt="$pt" -v pm="$pm" -v peer="$PEER" 'BEGIN {
+    printf "%-10s %14s %16s\n", "", "to window (ms)", "resident (MiB)"
+    printf "%-10s %14.1f %16.1f\n", "comterm", ct / 1000, cm / 1024
+    printf "%-10s %14.1f %16.1f\n", peer, pt / 1000, pm / 1024
+    printf "%-10s %14.2f %16.2f\n", "ratio", ct / pt, cm / pm
+}'
 echo "($ROUNDS rounds each, medians; the goal is a ratio of at most 0.33)"

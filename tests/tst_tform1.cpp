@@ -45,11 +45,6 @@ Box dismissBox(const std::function<void()> &action)
     return seen;
 }
 
-QRect rectOf(const QWidget *w)
-{
-    return w->geometry();
-}
-
 } // namespace
 
 class TestTForm1 : public QObject {
@@ -106,7 +101,7 @@ class TestTForm1 : public QObject {
         QVERIFY(w);
         QCOMPARE(w->parentWidget(), form.get());
         QCOMPARE(QString::fromLatin1(w->metaObject()->className()), className);
-        QCOMPARE(rectOf(w), geometry);
+        QCOMPARE(w->geometry(), geometry);
         QString shown;
         if (auto *label = qobject_cast<QLabel *>(w))
             shown = label->text();
