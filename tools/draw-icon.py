@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Draws the application icon: a 32x32, 16-colour PNG of a nine-pin serial
-connector. Run it to regenerate ui/icons/comterm.png."""
+"""Draws the application icon, a nine-pin serial connector in 32x32 pixels
+and 16 colours, as ui/icons/comterm.png (Linux) and ui/icons/comterm.ico
+(the Windows executable's resource). Run it to regenerate both."""
 import struct, sys, zlib
 
 # The 16 colours of the classic VGA palette.
@@ -48,4 +49,15 @@ png = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", 32, 32, 4, 3
 png += chunk(b"PLTE", b"".join(bytes(c) for c in PALETTE))
 png += chunk(b"tRNS", b"\0")  # colour 0 is transparent
 png += chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b"")
-open(sys.argv[1] if len(sys.argv) > 1 else "ui/icons/comterm.png", "wb").write(png)
+open("ui/icons/comterm.png", "wb").write(png)
+
+# The same picture as a 4-bit ICO: a bitmap stored bottom-up with a
+# transparency mask (1 bit per pixel, rows padded to 32 bits).
+pixels = b"".join(bytes((row[x] << 4) | row[x + 1] for x in range(0, 32, 2)) for row in reversed(img))
+mask = b"".join(
+    sum((1 << (31 - x)) for x in range(32) if row[x] == CLEAR).to_bytes(4, "big") for row in reversed(img))
+header = struct.pack("<IiiHHIIiiII", 40, 32, 64, 1, 4, 0, len(pixels) + len(mask), 0, 0, 16, 0)
+palette = b"".join(bytes((b, g, r, 0)) for r, g, b in PALETTE)
+image = header + palette + pixels + mask
+ico = struct.pack("<HHH", 0, 1, 1) + struct.pack("<BBBBHHII", 32, 32, 16, 0, 1, 4, len(image), 22)
+open("ui/icons/comterm.ico", "wb").write(ico + image)
