@@ -16,6 +16,8 @@ TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv)
 
 TApplication::~TApplication()
 {
+    for (const QPointer<QWidget> &form : forms_)
+        delete form.data();
     Application = nullptr;
 }
 
@@ -81,15 +83,14 @@ void TApplication::adoptForm(QWidget *form)
     const QRect outer = form->property("outerGeometry").toRect();
     if (outer.isValid())
         new OuterGeometry(form, outer);
-    if (mainForm_.isNull())
-        mainForm_ = form;
+    forms_.emplace_back(form);
 }
 
 void TApplication::Run()
 {
-    if (mainForm_.isNull())
+    if (forms_.empty() || forms_.front().isNull())
         return;
-    mainForm_->show();
+    forms_.front()->show();
     exec();
 }
 

@@ -9,6 +9,7 @@
 #include <exception>
 #include <functional>
 #include <string>
+#include <vector>
 
 // An error the application reports to the user with its message.
 class Exception : public std::exception {
@@ -35,7 +36,8 @@ class TApplication : public QApplication {
     void Initialize();
 
     // Creates a form, stores it in `form` and, for the first one, makes it the
-    // main window. A form may carry an `outerGeometry` property: the place and
+    // main window. The application owns its forms and deletes those still
+    // there when it ends. A form may carry an `outerGeometry` property: the place and
     // size of its window, frame included.
     template <class Form> void CreateForm(Form *&form)
     {
@@ -61,7 +63,7 @@ class TApplication : public QApplication {
   private:
     void adoptForm(QWidget *form);
 
-    QPointer<QWidget> mainForm_;
+    std::vector<QPointer<QWidget>> forms_; // the first is the main window
 };
 
 // The one application object, while it exists.
