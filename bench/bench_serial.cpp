@@ -7,9 +7,6 @@
 #include <atomic>
 #include <thread>
 
-#include <poll.h>
-#include <unistd.h>
-
 namespace {
 
 // A device that reads and discards everything sent to it.
@@ -33,18 +30,28 @@ class Sink {
     std::thread thread_;
 };
 
+// A device on COM1, and the port open on it while this lives.
+struct OpenPort {
+    PtyDevice device;
+    PortMapping map{"COM1", device.path()};
+
+    explicit OpenPort(benchmark::State &state)
+    {
+        serial::openPort(0);
+        if (!serial::isOpen())
+            state.SkipWithError("the port did not open");
+    }
+    ~OpenPort() { serial::closePort(); }
+};
+
 void receive1024(benchmark::State &state)
 {
-    PtyDevice device;
-    PortMapping map("COM1", device.path());
-    serial::openPort(0);
-    if (!serial::isOpen())
-        state.SkipWithError("the port did not open");
+    OpenPort port(state);
     const std::string block(1024, 'r');
     for (auto _ : state) {
         state.PauseTiming();
-        device.write(block);
-        device.waitQueued(block.size());
+        port.device.write(block);
+        port.device.waitQueued(block.size());
         state.ResumeTiming();
         const auto text = serial::receiveText();
         if (!text || text->size() != block.size()) {
@@ -52,22 +59,16 @@ void receive1024(benchmark::State &state)
             break;
         }
     }
-    serial::closePort();
 }
 
 void send(benchmark::State &state)
 {
-    PtyDevice device;
-    PortMapping map("COM1", device.path());
-    serial::openPort(0);
-    if (!serial::isOpen())
-        state.SkipWithError("the port did not open");
-    Sink sink(device);
+    OpenPort port(state);
+    Sink sink(port.device);
     const std::string text(static_cast<std::size_t>(state.range(0)), 's');
     for (auto _ : state)
         serial::sendText(text);
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * state.range(0));
-    serial::closePort();
 }
 
 void openConfigureClose(benchmark::State &state)

@@ -1,5 +1,7 @@
 #include "device.h"
 
+#include "child_process.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -10,7 +12,6 @@
 #include <poll.h>
 #include <pty.h>
 #include <sys/ioctl.h>
-#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -131,17 +132,7 @@ bool runningOnWine()
 
 int runSelf(const std::vector<std::string> &args)
 {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        std::vector<char *> argv{const_cast<char *>("self")};
-        for (const std::string &arg : args)
-            argv.push_back(const_cast<char *>(arg.c_str()));
-        argv.push_back(nullptr);
-        ::execv("/proc/self/exe", argv.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    if (pid < 0 || ::waitpid(pid, &status, 0) != pid)
-        return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    std::vector<std::string> argv{"/proc/self/exe"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return waitExit(spawn(argv));
 }

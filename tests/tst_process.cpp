@@ -1,6 +1,7 @@
 // The real program as a user runs it: a child process on an X server of its
 // own (Xvfb, no window manager), clicked with xdotool, with COM1 on a
 // pseudo-terminal.
+#include "child_process.h"
 #include "comm.h"
 #include "pty_device.h"
 
@@ -14,7 +15,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
 
@@ -22,49 +22,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
-
-// Starts `argv` with the environment changes in `env` ("NAME=value" sets,
-// "NAME" unsets). Its standard output and error go to `outFd` and `errFd`
-// when they are given, and it inherits `keepFd`.
-pid_t spawn(const std::vector<std::string> &argv, const std::vector<std::string> &env,
-            int outFd = -1, int errFd = -1, int keepFd = -1)
-{
-    const pid_t pid = fork();
-    if (pid != 0)
-        return pid;
-    for (const std::string &e : env) {
-        const auto eq = e.find('=');
-        if (eq == std::string::npos)
-            unsetenv(e.c_str());
-        else
-            setenv(e.substr(0, eq).c_str(), e.substr(eq + 1).c_str(), 1);
-    }
-    if (outFd >= 0)
-        dup2(outFd, STDOUT_FILENO);
-    if (errFd >= 0)
-        dup2(errFd, STDERR_FILENO);
-    if (keepFd >= 0)
-        fcntl(keepFd, F_SETFD, 0);
-    std::vector<char *> args;
-    for (const std::string &a : argv)
-        args.push_back(const_cast<char *>(a.c_str()));
-    args.push_back(nullptr);
-    execvp(args[0], args.data());
-    _exit(127);
-}
-
-// The exit status of `pid`, or -1 when it has not ended by the deadline.
-int waitExit(pid_t pid, std::chrono::milliseconds timeout = 10s)
-{
-    const auto deadline = Clock::now() + timeout;
-    int status = 0;
-    while (waitpid(pid, &status, WNOHANG) == 0) {
-        if (Clock::now() > deadline)
-            return -1;
-        poll(nullptr, 0, 10);
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
 
 // Polls `condition` until it holds or 10 s pass.
 template <class F> bool eventually(F condition)
@@ -124,11 +81,11 @@ class Program : public ::testing::Test {
     {
         if (program > 0 && waitExit(program, 0ms) < 0) {
             kill(program, SIGKILL);
-            waitExit(program);
+            waitExit(program, 10s);
         }
         if (xserver > 0) {
             kill(xserver, SIGTERM);
-            waitExit(xserver);
+            waitExit(xserver, 10s);
         }
     }
 
@@ -137,7 +94,7 @@ class Program : public ::testing::Test {
         std::vector<std::string> argv{"xdotool"};
         argv.insert(argv.end(), args.begin(), args.end());
         const int quiet = open("/dev/null", O_WRONLY | O_CLOEXEC);
-        const int status = waitExit(spawn(argv, {"DISPLAY=" + display}, quiet, quiet));
+        const int status = waitExit(spawn(argv, {"DISPLAY=" + display}, quiet, quiet), 10s);
         close(quiet);
         return status;
     }
@@ -203,7 +160,7 @@ TEST_F(Program, ExitButtonClosesThePortAndEndsWithStatusZero)
     click(336 + 40, 32 + 12); // Button1: open COM1
     ASSERT_TRUE(eventually([] { return !portIsFree(); })) << "the port did not open";
     click(504 + 56, 32 + 12); // Button4: exit
-    EXPECT_EQ(waitExit(program), 0);
+    EXPECT_EQ(waitExit(program, 10s), 0);
     EXPECT_TRUE(portIsFree());
 }
 
@@ -212,7 +169,7 @@ TEST_F(Program, ClosingTheWindowEndsWithStatusZero)
     click(336 + 40, 32 + 12);
     ASSERT_TRUE(eventually([] { return !portIsFree(); })) << "the port did not open";
     closeWindow();
-    EXPECT_EQ(waitExit(program), 0);
+    EXPECT_EQ(waitExit(program, 10s), 0);
     EXPECT_TRUE(portIsFree()) << "the system releases the port with the process";
 }
 
@@ -228,7 +185,7 @@ TEST(ProgramWithoutDisplay, SaysSoInOneLineAndFails)
     for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;)
         err.append(buffer, static_cast<std::size_t>(n));
     close(fds[0]);
-    EXPECT_EQ(waitExit(pid), 1);
+    EXPECT_EQ(waitExit(pid, 10s), 1);
     EXPECT_NE(err.find("no display"), std::string::npos) << err;
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
 }

@@ -7,6 +7,7 @@
 //
 // Creates the Wine prefix on first use. Exits with the test's status.
 #include "channel_codec.h"
+#include "child_process.h"
 #include "pty_device.h"
 
 #include <algorithm>
@@ -25,36 +26,19 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
 
 namespace {
 
-pid_t start(const std::vector<std::string> &argv, bool quiet = false)
+// Runs `argv` to its end with its output thrown away; returns its status.
+int runQuietly(const std::vector<std::string> &argv)
 {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (quiet) {
-            const int null = open("/dev/null", O_WRONLY);
-            dup2(null, STDOUT_FILENO);
-            dup2(null, STDERR_FILENO);
-        }
-        std::vector<char *> args;
-        for (const std::string &a : argv)
-            args.push_back(const_cast<char *>(a.c_str()));
-        args.push_back(nullptr);
-        execvp(args[0], args.data());
-        std::perror(args[0]);
-        _exit(127);
-    }
-    return pid;
-}
-
-int statusOf(int status)
-{
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    const int status = waitExit(spawn(argv, {}, null, null));
+    close(null);
+    return status;
 }
 
 class Driver {
@@ -141,10 +125,8 @@ int main(int argc, char **argv)
     unsetenv("DISPLAY"); // no window is needed, and none should appear
     if (!fs::exists(prefix / "system.reg")) {
         std::fprintf(stderr, "wine_driver: creating the Wine prefix %s\n", prefix.c_str());
-        int status = 0;
-        waitpid(start({wine, "wineboot", "--init"}), &status, 0);
-        if (statusOf(status) != 0)
-            return statusOf(status);
+        if (const int status = waitExit(spawn({wine, "wineboot", "--init"})); status != 0)
+            return status;
     }
     // Only the names the test maps exist.
     for (const char *name : {"com1", "com2", "com3", "com4"}) {
@@ -169,16 +151,16 @@ int main(int argc, char **argv)
     // (object dumps when a line hangs up) stay out of the test's output. It
     // returns once it is ready.
     const std::string server = (fs::path(wine).parent_path() / "wineserver").string();
-    waitpid(start({server, "--persistent"}, true), nullptr, 0);
+    runQuietly({server, "--persistent"});
 
     std::vector<std::string> test{wine};
     test.insert(test.end(), argv + 3, argv + argc);
-    const pid_t child = start(test);
+    const pid_t child = spawn(test);
 
     Driver driver(prefix / "dosdevices");
     std::string pending;
-    int status = 0;
-    while (waitpid(child, &status, WNOHANG) == 0) {
+    int status;
+    while ((status = waitExit(child, std::chrono::milliseconds(0))) < 0) {
         pollfd pfd{in, POLLIN, 0};
         if (poll(&pfd, 1, 100) <= 0)
             continue;
@@ -206,6 +188,6 @@ int main(int argc, char **argv)
     close(in);
     close(out);
     fs::remove_all(dir);
-    waitpid(start({server, "--kill"}, true), nullptr, 0);
-    return statusOf(status);
+    runQuietly({server, "--kill"});
+    return status;
 }

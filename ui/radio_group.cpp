@@ -1,7 +1,5 @@
 #include "radio_group.h"
 
-#include <QLayout>
-
 int RadioGroup::ItemIndex() const
 {
     int index = 0;
