@@ -10,11 +10,12 @@ MAKEFLAGS  += --no-print-directory
 BUILD_PACKAGES = g++ make cmake pkg-config qt6-base-dev libgl-dev
 RUN_PACKAGES   = fonts-noto-cjk
 TEST_PACKAGES  = libgtest-dev libxcb1-dev xvfb xdotool fonts-noto-cjk
-# Cross-building the serial layers for Windows and running them under Wine.
-WINDOWS_PACKAGES = g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine64
+# Cross-building the Windows program, and running its tests under Wine.
+MINGW_PACKAGES   = g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
+WINDOWS_PACKAGES = $(MINGW_PACKAGES) googletest wine64
 WINE ?= /usr/lib/wine/wine64
 
-.PHONY: all deps deps-run deps-test build run test test-windows bench clean
+.PHONY: all deps deps-run deps-test build run test windows test-windows bench clean
 
 all: build
 
@@ -39,6 +40,17 @@ test: deps-test
 	cmake --build $(TEST_BUILD) -j $(JOBS)
 	cd $(TEST_BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
+# The Windows program: one static comterm.exe per architecture, in
+# build-windows-x86_64/ and build-windows-i686/.
+WINDOWS_CONFIG = -DCMAKE_BUILD_TYPE=MinSizeRel -DCOMTERM_WERROR=ON -DCOMTERM_GUI=ON
+windows:
+	@./tools/install-missing $(MINGW_PACKAGES)
+	for arch in x86_64 i686; do \
+	    cmake -S . -B build-windows-$$arch -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-$$arch.cmake \
+	        $(WINDOWS_CONFIG) && \
+	    cmake --build build-windows-$$arch -j $(JOBS) --target comterm || exit 1; \
+	done
+
 # The serial operations' tests built for Windows (64-bit, run under Wine
 # against pseudo-terminals, and compared with the Linux run; 32-bit, built only).
 test-windows: deps-test
@@ -47,7 +59,7 @@ test-windows: deps-test
 	cmake --build $(TEST_BUILD) -j $(JOBS) --target tst_port wine_driver
 	for arch in x86_64 i686; do \
 	    cmake -S . -B build-windows-$$arch -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-$$arch.cmake \
-	        -DCMAKE_BUILD_TYPE=Release -DCOMTERM_WERROR=ON && \
+	        $(WINDOWS_CONFIG) && \
 	    cmake --build build-windows-$$arch -j $(JOBS) --target tst_port || exit 1; \
 	done
 	./tools/compare-platforms $(TEST_BUILD)/tests/tst_port -- \

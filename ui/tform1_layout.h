@@ -71,12 +71,29 @@ inline constexpr RadioItem radioItems[] = {
 };
 inline constexpr int radioSelected = 0;
 
+// The control of that name. Naming one the table lacks fails the build in a
+// constant expression, and throws otherwise.
 constexpr const Control &control(std::string_view name)
 {
     for (const Control &c : controls)
         if (c.name == name)
             return c;
-    throw "no such control"; // fails the build when used in a constant expression
+    throw "no control of that name";
 }
+
+// Every id and every name appears once.
+consteval bool distinct()
+{
+    for (const Control &a : controls) {
+        for (const Control &b : controls)
+            if (&a != &b && (a.id == b.id || a.name == b.name))
+                return false;
+        for (const RadioItem &item : radioItems)
+            if (a.id == item.id || a.name == item.name)
+                return false;
+    }
+    return radioItems[0].id != radioItems[1].id && radioItems[0].name != radioItems[1].name;
+}
+static_assert(distinct());
 
 } // namespace layout

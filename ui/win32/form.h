@@ -1,0 +1,53 @@
+// A top-level window of the application: its window class with the program's
+// icon, the form's font at the window's DPI, and the messages every form
+// handles alike (keyboard focus across activation, DPI changes, the end of
+// the main window). A form derived from it adds its controls and handlers.
+#pragma once
+
+#include "tform1_layout.h"
+
+#include <windows.h>
+
+#include <memory>
+#include <type_traits>
+
+struct GdiObjectDeleter {
+    void operator()(HGDIOBJ object) const { DeleteObject(object); }
+};
+using FontHandle = std::unique_ptr<std::remove_pointer_t<HFONT>, GdiObjectDeleter>;
+
+class TForm {
+  public:
+    TForm(const TForm &) = delete;
+    TForm &operator=(const TForm &) = delete;
+    virtual ~TForm();
+
+    HWND Handle() const { return handle_; }
+
+    // The form's font: the system's dialog font at layout::fontHeight, scaled.
+    HFONT Font() const { return font_.get(); }
+
+    // Shows the window, active, with the focus on its first control.
+    void Show();
+
+  protected:
+    // Creates the hidden window with `title` at the outer rectangle `outer`
+    // (its position on the screen as given, its size scaled to the DPI).
+    TForm(std::u16string_view title, const layout::Rect &outer);
+
+    // Places the controls for `dpi`; the form's font is already set for it.
+    virtual void Arrange(UINT dpi) = 0;
+
+    // A message for the window; the default handling is DefWindowProcW's.
+    virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+    // Sets the font for `dpi` and places the controls.
+    void ApplyDpi(UINT dpi);
+
+  private:
+    static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+    HWND handle_ = nullptr;
+    HWND focus_ = nullptr; // the control that had the focus when the form was deactivated
+    FontHandle font_;
+};
