@@ -27,9 +27,14 @@ void TForm1::Button2Click()
     const QString text = ui.mSend->toPlainText();
     const std::string bytes = serial::portText().encode(
         {reinterpret_cast<const char16_t *>(text.utf16()), std::size_t(text.size())});
-    SendProgress progress(this);
-    const serial::SendResult result = serial::sendText(bytes, std::ref(progress));
-    if (progress.formClosed()) {
+    serial::SendResult result;
+    bool closed = false;
+    {
+        SendProgress progress(this); // gone, and the form usable again, before any box
+        result = serial::sendText(bytes, std::ref(progress));
+        closed = progress.formClosed();
+    }
+    if (closed) {
         QApplication::quit(); // closed during the send: end as the close box does
         return;
     }
