@@ -1,10 +1,11 @@
 #include "tform1.h"
 
-#include "ansi.h"
 #include "application.h"
 #include "controls.h"
 #include "dpi.h"
 #include "port.h"
+#include "send_progress.h"
+#include "text.h"
 
 #include <algorithm>
 #include <vector>
@@ -18,21 +19,15 @@ constexpr int id(std::string_view name)
     return layout::control(name).id;
 }
 
-// Received text as an edit control holds it: every line break CR LF.
-std::wstring boxLines(std::wstring_view text)
+// An edit control's text as UTF-16, and back.
+std::u16string_view utf16(const std::wstring &text)
 {
-    std::wstring lines;
-    lines.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == L'\r' || text[i] == L'\n') {
-            lines += L"\r\n";
-            if (text[i] == L'\r' && i + 1 < text.size() && text[i + 1] == L'\n')
-                ++i;
-        } else {
-            lines += text[i];
-        }
-    }
-    return lines;
+    return {reinterpret_cast<const char16_t *>(text.data()), text.size()};
+}
+
+std::wstring wide(const std::u16string &text)
+{
+    return {reinterpret_cast<const wchar_t *>(text.data()), text.size()};
 }
 
 } // namespace
@@ -102,8 +97,22 @@ int TForm1::ItemIndex() const
     return -1;
 }
 
+void TForm1::enableControls(bool enable)
+{
+    for (HWND control : controls_)
+        EnableWindow(control, enable);
+    for (HWND item : items_)
+        EnableWindow(item, enable);
+}
+
 LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
+    // The close box or Alt+F4 during a send stops the send first; the window
+    // closes once it has (Button2Click).
+    if (message == WM_CLOSE && sending_) {
+        closeRequested_ = true;
+        return 0;
+    }
     if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) {
         switch (LOWORD(wParam)) {
         case id("Button1"):
@@ -130,13 +139,30 @@ void TForm1::Button1Click()
 
 void TForm1::Button2Click()
 {
-    serial::sendText(ansi::narrow(controls::text(Control("mSend"))));
+    const std::string bytes = serial::portText().encode(utf16(controls::text(Control("mSend"))));
+    serial::SendResult result;
+    {
+        sending_ = true;
+        const struct Sent {
+            bool &sending;
+            ~Sent() { sending = false; }
+        } sent{sending_};
+        SendProgress progress(
+            Handle(), [this](bool enable) { enableControls(enable); },
+            [this] { return closeRequested_; });
+        result = serial::sendText(bytes, std::ref(progress));
+    }
+    if (closeRequested_) {
+        DestroyWindow(Handle()); // closed during the send: end as the close box does
+        return;
+    }
+    serial::reportSend(result);
 }
 
 void TForm1::Button3Click()
 {
     if (const auto bytes = serial::receiveText())
-        controls::setText(Control("mReceive"), boxLines(ansi::widen(*bytes)));
+        controls::setText(Control("mReceive"), wide(serial::portText().decode(*bytes, u"\r\n")));
 }
 
 void TForm1::Button4Click()

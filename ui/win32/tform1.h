@@ -31,9 +31,12 @@ class TForm1 : public TForm {
 
   private:
     void orderTabStops();
+    void enableControls(bool enable);
 
     std::array<HWND, std::size(layout::controls)> controls_{};
     std::array<HWND, std::size(layout::radioItems)> items_{};
+    bool sending_ = false;        // a send is running
+    bool closeRequested_ = false; // the window was asked to close during it
 };
 
 // The main window, once the application has created it.
