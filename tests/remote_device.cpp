@@ -82,6 +82,11 @@ std::string RemoteDevice::lineSettings() const
     return ask("settings " + id_);
 }
 
+int RemoteDevice::holders() const
+{
+    return std::stoi(ask("holders " + id_));
+}
+
 RemotePortMapping::RemotePortMapping(const char *name, const std::string &path)
     : name_(name), previous_(ask("map " + name_ + ' ' + path))
 {

@@ -25,6 +25,9 @@ class RemoteDevice {
                      std::chrono::milliseconds timeout = std::chrono::seconds(10));
     void unplug();
     std::string lineSettings() const;
+    // How many processes hold the device open, the driver aside: Wine's
+    // server keeps the descriptors of the handles that its clients hold.
+    int holders() const;
 
   private:
     std::string id_;

@@ -3,8 +3,12 @@
 // slave a COM name is mapped to (Wine's dosdevices links), and whose master
 // this driver works on the test's requests, one line each over two FIFOs.
 //
-//   wine_driver WINE PREFIX TEST.exe [test arguments...]
+//   wine_driver [--xvfb] [--locale NAME] WINE PREFIX TEST.exe [test arguments...]
 //
+// --xvfb runs Wine on an X server of its own (Xvfb, no window manager), for
+// tests that show windows; without it Wine has no display. --locale runs Wine
+// in that locale (so its ANSI code page follows it), generating the locale
+// with localedef beside the prefix when the system does not have it.
 // Creates the Wine prefix on first use. Exits with the test's status.
 #include "channel_codec.h"
 #include "child_process.h"
@@ -23,7 +27,11 @@
 #include <string>
 #include <vector>
 
+#include <clocale>
+#include <csignal>
+
 #include <fcntl.h>
+#include <locale.h>
 #include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -39,6 +47,84 @@ int runQuietly(const std::vector<std::string> &argv)
     const int status = waitExit(spawn(argv, {}, null, null));
     close(null);
     return status;
+}
+
+// Starts Xvfb on a free display and points DISPLAY at it; returns its pid.
+pid_t startXvfb()
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        return -1;
+    const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    const pid_t pid = spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-nolisten", "tcp",
+                             "-noreset", "-screen", "0", "1280x1024x24"},
+                            {}, null, null, fds[1]);
+    close(null);
+    close(fds[1]);
+    std::string display;
+    pollfd pfd{fds[0], POLLIN, 0};
+    char c;
+    while (poll(&pfd, 1, 30000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n')
+        display += c;
+    close(fds[0]);
+    if (display.empty()) {
+        kill(pid, SIGTERM);
+        waitExit(pid);
+        return -1;
+    }
+    setenv("DISPLAY", (':' + display).c_str(), 1);
+    return pid;
+}
+
+// Makes `name` the locale of Wine's processes, compiling it into `dir` with
+// localedef when the system lacks it ("zh_TW.UTF-8": the source zh_TW, the
+// character set UTF-8). A locale is looked up once per process (glibc keeps
+// a failed look-up), so the compiled one is checked by its files.
+bool useLocale(const std::string &name, const fs::path &dir)
+{
+    const locale_t system = newlocale(LC_ALL_MASK, name.c_str(), nullptr);
+    if (system != nullptr) {
+        freelocale(system);
+    } else {
+        const fs::path compiled = dir / name / "LC_CTYPE";
+        if (!fs::exists(compiled)) {
+            fs::create_directories(dir);
+            const auto dot = name.find('.');
+            const std::string charset = dot == std::string::npos ? "UTF-8" : name.substr(dot + 1);
+            runQuietly({"localedef", "-c", "-i", name.substr(0, dot), "-f", charset,
+                        (dir / name).string()});
+        }
+        if (!fs::exists(compiled)) {
+            std::fprintf(stderr, "wine_driver: cannot make the locale %s\n", name.c_str());
+            return false;
+        }
+        setenv("LOCPATH", dir.c_str(), 1);
+    }
+    setenv("LC_ALL", name.c_str(), 1);
+    setenv("LANG", name.c_str(), 1);
+    return true;
+}
+
+// How many processes besides this one hold `path` open.
+int holders(const std::string &path)
+{
+    const std::string self = std::to_string(getpid());
+    int count = 0;
+    std::error_code ec;
+    for (const auto &process : fs::directory_iterator("/proc", ec)) {
+        const std::string pid = process.path().filename();
+        if (pid == self || !std::isdigit(static_cast<unsigned char>(pid[0])))
+            continue;
+        std::error_code fdError;
+        for (const auto &fd : fs::directory_iterator(process.path() / "fd", fdError)) {
+            std::error_code linkError;
+            if (fs::read_symlink(fd.path(), linkError) == path) {
+                ++count;
+                break;
+            }
+        }
+    }
+    return count;
 }
 
 class Driver {
@@ -97,6 +183,8 @@ class Driver {
         }
         if (verb == "settings")
             return "ok " + device.lineSettings();
+        if (verb == "holders")
+            return "ok " + std::to_string(holders(device.path()));
         if (verb == "free") {
             devices_.erase(found);
             return "ok";
@@ -114,19 +202,43 @@ class Driver {
 
 int main(int argc, char **argv)
 {
-    if (argc < 4) {
-        std::fprintf(stderr, "usage: %s WINE PREFIX TEST.exe [arguments...]\n", argv[0]);
+    bool xvfb = false;
+    std::string localeName;
+    int arg = 1;
+    for (; arg < argc && argv[arg][0] == '-'; ++arg) {
+        if (std::strcmp(argv[arg], "--xvfb") == 0)
+            xvfb = true;
+        else if (std::strcmp(argv[arg], "--locale") == 0 && arg + 1 < argc)
+            localeName = argv[++arg];
+        else
+            break;
+    }
+    if (argc - arg < 3) {
+        std::fprintf(stderr,
+                     "usage: %s [--xvfb] [--locale NAME] WINE PREFIX TEST.exe [arguments...]\n",
+                     argv[0]);
         return 2;
     }
-    const std::string wine = argv[1];
-    const fs::path prefix = fs::absolute(argv[2]);
+    const std::string wine = argv[arg];
+    const fs::path prefix = fs::absolute(argv[arg + 1]);
     setenv("WINEPREFIX", prefix.c_str(), 1);
     setenv("WINEDEBUG", "-all", 1);
-    unsetenv("DISPLAY"); // no window is needed, and none should appear
+    unsetenv("DISPLAY"); // no window appears anywhere but on our own server
+    if (!localeName.empty() && !useLocale(localeName, prefix.string() + "-locale"))
+        return 2;
+    pid_t xserver = -1;
+    if (xvfb && (xserver = startXvfb()) < 0) {
+        std::fprintf(stderr, "wine_driver: cannot start Xvfb\n");
+        return 2;
+    }
+    const std::string server = (fs::path(wine).parent_path() / "wineserver").string();
     if (!fs::exists(prefix / "system.reg")) {
         std::fprintf(stderr, "wine_driver: creating the Wine prefix %s\n", prefix.c_str());
         if (const int status = waitExit(spawn({wine, "wineboot", "--init"})); status != 0)
             return status;
+        // Wait for the server that wineboot started to end, so that ours
+        // below is the one that runs the test.
+        runQuietly({server, "-w"});
     }
     // Only the names the test maps exist.
     for (const char *name : {"com1", "com2", "com3", "com4"}) {
@@ -150,11 +262,10 @@ int main(int argc, char **argv)
     // Our own server for the prefix, started first so that its diagnostics
     // (object dumps when a line hangs up) stay out of the test's output. It
     // returns once it is ready.
-    const std::string server = (fs::path(wine).parent_path() / "wineserver").string();
     runQuietly({server, "--persistent"});
 
     std::vector<std::string> test{wine};
-    test.insert(test.end(), argv + 3, argv + argc);
+    test.insert(test.end(), argv + arg + 2, argv + argc);
     const pid_t child = spawn(test);
 
     Driver driver(prefix / "dosdevices");
@@ -189,5 +300,9 @@ int main(int argc, char **argv)
     close(out);
     fs::remove_all(dir);
     runQuietly({server, "--kill"});
+    if (xserver > 0) {
+        kill(xserver, SIGTERM);
+        waitExit(xserver);
+    }
     return status;
 }

@@ -1,0 +1,266 @@
+#include "program_window.h"
+
+#include <cstdio>
+#include <future>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+// Polls `found` until it returns a value or `timeout` passes.
+template <class F> auto poll(F found, std::chrono::milliseconds timeout) -> decltype(found())
+{
+    const auto deadline = Clock::now() + timeout;
+    for (;;) {
+        if (auto value = found())
+            return value;
+        if (Clock::now() > deadline)
+            return {};
+        std::this_thread::sleep_for(20ms);
+    }
+}
+
+// The first visible top-level window of process `pid` for which `match` holds.
+template <class F> HWND findWindow(DWORD pid, F match)
+{
+    struct Search {
+        DWORD pid;
+        F *match;
+        HWND found;
+    } search{pid, &match, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            auto &s = *reinterpret_cast<Search *>(param);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner != s.pid || !IsWindowVisible(window) || !(*s.match)(window))
+                return TRUE;
+            s.found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// A message box is a dialog whose text is the static control 0xFFFF.
+HWND findMessageBox(DWORD pid)
+{
+    return findWindow(pid, [](HWND window) {
+        return classOf(window) == L"#32770" && GetDlgItem(window, 0xFFFF) != nullptr;
+    });
+}
+
+} // namespace
+
+std::wstring textOf(HWND window)
+{
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 10000, &length))
+        throw std::runtime_error("the window does not answer WM_GETTEXTLENGTH");
+    std::wstring text(length + 1, L'\0');
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                             SMTO_NORMAL, 10000, &copied))
+        throw std::runtime_error("the window does not answer WM_GETTEXT");
+    text.resize(copied);
+    return text;
+}
+
+void setText(HWND window, const std::wstring &text)
+{
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+                             SMTO_NORMAL, 10000, &result))
+        throw std::runtime_error("the window does not answer WM_SETTEXT");
+}
+
+std::wstring classOf(HWND window)
+{
+    wchar_t name[256] = {};
+    GetClassNameW(window, name, 256);
+    return name;
+}
+
+ClientRect clientRectOf(HWND window)
+{
+    RECT r{};
+    GetWindowRect(window, &r);
+    MapWindowPoints(nullptr, GetParent(window), reinterpret_cast<POINT *>(&r), 2);
+    return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+ProgramWindow::ProgramWindow(const std::wstring &exe, const std::wstring &title)
+{
+    std::wstring command = L'"' + exe + L'"';
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    if (!CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process_))
+        throw std::runtime_error("cannot start the program");
+    const DWORD pid = process_.dwProcessId;
+    const auto titled = [&](HWND window) {
+        wchar_t text[64] = {};
+        GetWindowTextW(window, text, 64);
+        return title == text;
+    };
+    form_ = poll([&] { return findWindow(pid, titled); }, 60s);
+    if (form_ == nullptr)
+        throw std::runtime_error("the program showed no window in 60 s");
+}
+
+ProgramWindow::~ProgramWindow()
+{
+    if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
+        TerminateProcess(process_.hProcess, 99);
+        WaitForSingleObject(process_.hProcess, 10000);
+    }
+    CloseHandle(process_.hThread);
+    CloseHandle(process_.hProcess);
+}
+
+HWND ProgramWindow::control(int id) const
+{
+    HWND found = GetDlgItem(form_, id);
+    if (found == nullptr)
+        throw std::runtime_error("the window has no control " + std::to_string(id));
+    return found;
+}
+
+void ProgramWindow::click(HWND button, std::chrono::milliseconds timeout)
+{
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_NORMAL,
+                             static_cast<UINT>(timeout.count()), &result))
+        throw std::runtime_error("the click's handler did not return in time");
+}
+
+std::optional<MessageBoxSeen> ProgramWindow::clickForBox(HWND button,
+                                                         std::chrono::milliseconds timeout)
+{
+    auto handler = std::async(std::launch::async, [button] {
+        DWORD_PTR result = 0;
+        return SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_NORMAL, 120000, &result) != 0;
+    });
+    const DWORD pid = process_.dwProcessId;
+    HWND box = poll(
+        [&]() -> HWND {
+            if (HWND found = findMessageBox(pid))
+                return found;
+            if (handler.wait_for(0s) == std::future_status::ready)
+                return HWND(-1);
+            return nullptr;
+        },
+        timeout);
+    if (box == nullptr)
+        throw std::runtime_error("no message box and no end of the click's handler in time");
+    if (box == HWND(-1))
+        return std::nullopt;
+    MessageBoxSeen seen{textOf(box), textOf(GetDlgItem(box, 0xFFFF))};
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+    if (handler.wait_for(30s) != std::future_status::ready || !handler.get())
+        throw std::runtime_error("the click's handler did not return after its box");
+    return seen;
+}
+
+std::optional<MessageBoxSeen> ProgramWindow::messageBox() const
+{
+    HWND box = findMessageBox(process_.dwProcessId);
+    if (box == nullptr)
+        return std::nullopt;
+    return MessageBoxSeen{textOf(box), textOf(GetDlgItem(box, 0xFFFF))};
+}
+
+bool ProgramWindow::answers(std::chrono::milliseconds timeout) const
+{
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutW(form_, WM_NULL, 0, 0, SMTO_ABORTIFHUNG,
+                               static_cast<UINT>(timeout.count()), &result) != 0;
+}
+
+HWND ProgramWindow::focus() const
+{
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(form_, nullptr), &info);
+    return info.hwndFocus;
+}
+
+void ProgramWindow::press(WORD key, bool shift) const
+{
+    SetForegroundWindow(form_);
+    std::vector<INPUT> inputs;
+    const auto add = [&](WORD vk, bool up) {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = vk;
+        input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+        input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        inputs.push_back(input);
+    };
+    if (shift)
+        add(VK_SHIFT, false);
+    add(key, false);
+    add(key, true);
+    if (shift)
+        add(VK_SHIFT, true);
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+void ProgramWindow::closeBox() const
+{
+    PostMessageW(form_, WM_SYSCOMMAND, SC_CLOSE, 0);
+}
+
+std::optional<DWORD> ProgramWindow::exitStatus(std::chrono::milliseconds timeout)
+{
+    if (WaitForSingleObject(process_.hProcess, static_cast<DWORD>(timeout.count())) !=
+        WAIT_OBJECT_0)
+        return std::nullopt;
+    DWORD status = 0;
+    GetExitCodeProcess(process_.hProcess, &status);
+    return status;
+}
+
+void ProgramWindow::screenshot(const std::wstring &path) const
+{
+    RECT r{};
+    GetWindowRect(form_, &r);
+    const int width = r.right - r.left, height = r.bottom - r.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+    SelectObject(memory, old);
+
+    BITMAPINFOHEADER info{};
+    info.biSize = sizeof info;
+    info.biWidth = width;
+    info.biHeight = height;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
+    std::vector<char> pixels(stride * static_cast<DWORD>(height));
+    GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(),
+              reinterpret_cast<BITMAPINFO *>(&info), DIB_RGB_COLORS);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+
+    BITMAPFILEHEADER file{};
+    file.bfType = 0x4D42; // "BM"
+    file.bfOffBits = sizeof file + sizeof info;
+    file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
+    FILE *out = _wfopen(path.c_str(), L"wb");
+    if (out == nullptr)
+        throw std::runtime_error("cannot write the screenshot");
+    std::fwrite(&file, sizeof file, 1, out);
+    std::fwrite(&info, sizeof info, 1, out);
+    std::fwrite(pixels.data(), 1, pixels.size(), out);
+    std::fclose(out);
+}

@@ -1,0 +1,80 @@
+// The real program, started as a child process in the test's own Wine prefix
+// (or on Windows) and driven from outside through the Win32 API, the way a
+// user's input reaches it: its window found by title and process, controls
+// by id, clicks as BM_CLICK, texts through WM_GETTEXT and WM_SETTEXT, keys
+// through SendInput, message boxes found, read and dismissed. Every wait has
+// a deadline; a member that cannot do what it says throws std::runtime_error.
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <optional>
+#include <string>
+
+// A message box as the user sees it.
+struct MessageBoxSeen {
+    std::wstring caption;
+    std::wstring text;
+    friend bool operator==(const MessageBoxSeen &, const MessageBoxSeen &) = default;
+};
+
+// A control's rectangle in its window's client area: left, top, width, height.
+struct ClientRect {
+    int left, top, width, height;
+    friend bool operator==(const ClientRect &, const ClientRect &) = default;
+};
+
+class ProgramWindow {
+  public:
+    // Starts `exe` and waits until it shows its window titled `title`.
+    explicit ProgramWindow(const std::wstring &exe, const std::wstring &title = L"Form1");
+    // Ends the program if it still runs.
+    ~ProgramWindow();
+    ProgramWindow(const ProgramWindow &) = delete;
+    ProgramWindow &operator=(const ProgramWindow &) = delete;
+
+    HWND form() const { return form_; }
+    // The form's child control with `id`; throws when there is none.
+    HWND control(int id) const;
+
+    // Clicks `button` and returns once its handler has returned, or throws
+    // when the handler has not returned after `timeout`.
+    void click(HWND button, std::chrono::milliseconds timeout = std::chrono::seconds(30));
+    // Clicks `button` and waits for a message box of the program while the
+    // handler runs; reads it, dismisses it with its OK button and waits for the
+    // handler to return. Nothing when the handler returned without a box.
+    std::optional<MessageBoxSeen>
+    clickForBox(HWND button, std::chrono::milliseconds timeout = std::chrono::seconds(30));
+    // A message box of the program that is up now, if any.
+    std::optional<MessageBoxSeen> messageBox() const;
+
+    // Whether the window's thread answers a message within `timeout`.
+    bool answers(std::chrono::milliseconds timeout = std::chrono::seconds(2)) const;
+    // The window that has the keyboard focus in the program.
+    HWND focus() const;
+    // Presses and releases `key`, with Shift held when `shift`, as typed keys.
+    void press(WORD key, bool shift = false) const;
+
+    // Asks the window to close, as its close box does.
+    void closeBox() const;
+    // The program's exit status once it has ended, or nothing when it still
+    // runs after `timeout`.
+    std::optional<DWORD> exitStatus(std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
+    // Saves what the screen shows of the window as a 24-bit BMP file.
+    void screenshot(const std::wstring &path) const;
+
+  private:
+    PROCESS_INFORMATION process_{};
+    HWND form_ = nullptr;
+};
+
+// A window's text, read through WM_GETTEXT.
+std::wstring textOf(HWND window);
+// Replaces a window's text through WM_SETTEXT.
+void setText(HWND window, const std::wstring &text);
+// A window's class name.
+std::wstring classOf(HWND window);
+// A child window's rectangle in its parent's client area.
+ClientRect clientRectOf(HWND window);

@@ -1,0 +1,337 @@
+// The Windows window as a user meets it: the real comterm.exe, started in
+// this test's Wine prefix (on an X server of its own, in a zh_TW locale whose
+// ANSI code page is 950) and driven from outside through the Win32 API, with
+// COM1 and COM2 on pseudo-terminals that the Linux driver plays.
+//
+// Expected values are written out here, not taken from the program's layout
+// table, so that a wrong entry there fails. Control ids are the table's.
+#include "device.h"
+#include "program_window.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <atomic>
+#include <cwchar>
+#include <future>
+#include <string>
+#include <thread>
+
+void PrintTo(const MessageBoxSeen &box, std::ostream *out)
+{
+    *out << "box " << ::testing::PrintToString(box.caption) << ": "
+         << ::testing::PrintToString(box.text);
+}
+
+void PrintTo(const ClientRect &r, std::ostream *out)
+{
+    *out << '(' << r.left << ", " << r.top << ", " << r.width << " x " << r.height << ')';
+}
+
+namespace {
+
+using namespace std::chrono_literals;
+using namespace std::string_literals;
+
+enum Id : int {
+    Button1 = 11,
+    Button2 = 12,
+    Button3 = 13,
+    Button4 = 14,
+    Label1 = 21,
+    Label2 = 22,
+    rdCOM = 30,
+    rdCOMItem0 = 31,
+    rdCOMItem1 = 32,
+    mSend = 41,
+    mReceive = 42,
+};
+
+// The program's path as the build gives it; a Linux path is drive Z: in Wine.
+std::wstring programPath()
+{
+    std::string path = COMTERM_EXE;
+    if (path.front() == '/')
+        path = "Z:" + path;
+    std::wstring wide(path.begin(), path.end());
+    for (wchar_t &c : wide)
+        if (c == L'/')
+            c = L'\\';
+    return wide;
+}
+
+class Window : public ::testing::Test {
+  protected:
+    Device com1, com2;
+    PortMapping map1{"COM1", com1.path()};
+    PortMapping map2{"COM2", com2.path()};
+    ProgramWindow program{programPath()};
+
+    HWND operator[](int id) const { return program.control(id); }
+    bool checked(int id) const
+    {
+        return SendMessageW(program.control(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+    }
+    void clickQuietly(int id) { EXPECT_EQ(program.clickForBox(program.control(id)), std::nullopt); }
+    // Whether no process holds the device open any more (Wine's server
+    // closes a handle's descriptor soon after its process ends).
+    static bool released(Device &device)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (device.holders() != 0) {
+            if (std::chrono::steady_clock::now() > deadline)
+                return false;
+            std::this_thread::sleep_for(20ms);
+        }
+        return true;
+    }
+    // The focus after pressing `key`, as a control id (0: none of the form's).
+    int focusAfter(WORD key, bool shift = false)
+    {
+        const HWND before = program.focus();
+        program.press(key, shift);
+        const auto deadline = std::chrono::steady_clock::now() + 5s;
+        while (program.focus() == before && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(20ms);
+        return GetDlgCtrlID(program.focus());
+    }
+};
+
+struct ControlRow {
+    int id;
+    const wchar_t *className;
+    ClientRect rect;
+    const wchar_t *text;
+    DWORD style; // style bits that must be set
+};
+
+const ControlRow controls[] = {
+    {Label1, L"Static", {104, 216, 75, 13}, L"傳送的資料     ", 0},
+    {Label2, L"Static", {368, 216, 72, 13}, L"接收的資料    ", 0},
+    {Button1, L"Button", {336, 32, 81, 25}, L"    開啟通訊阜        ", WS_TABSTOP},
+    {Button2, L"Button", {96, 464, 97, 25}, L"傳送資料", WS_TABSTOP},
+    {Button3, L"Button", {360, 464, 97, 25}, L"接收資料", WS_TABSTOP},
+    {rdCOM, L"Button", {40, 24, 209, 129}, L"選擇通訊阜", BS_GROUPBOX},
+    {rdCOMItem0, L"Button", {51, 46, 187, 51}, L"COM1", BS_AUTORADIOBUTTON | WS_GROUP},
+    {rdCOMItem1, L"Button", {51, 97, 187, 51}, L"COM2", BS_AUTORADIOBUTTON},
+    {mSend,
+     L"Edit",
+     {88, 248, 145, 185},
+     L"mSend",
+     ES_MULTILINE | ES_WANTRETURN | WS_VSCROLL | WS_TABSTOP},
+    {mReceive,
+     L"Edit",
+     {344, 248, 137, 185},
+     L"mReceive",
+     ES_MULTILINE | ES_WANTRETURN | WS_VSCROLL | WS_TABSTOP},
+    {Button4, L"Button", {504, 32, 113, 25}, L"結束", WS_TABSTOP},
+};
+
+TEST_F(Window, ShowsItsControlsWhereTheLayoutPlacesThem)
+{
+    RECT outer{};
+    GetWindowRect(program.form(), &outer);
+    EXPECT_EQ(textOf(program.form()), L"Form1");
+    EXPECT_EQ(
+        (ClientRect{outer.left, outer.top, outer.right - outer.left, outer.bottom - outer.top}),
+        (ClientRect{288, 208, 870, 640}));
+    // The program's icon: MAINICON, marked Chinese (Taiwan).
+    const HMODULE exe = LoadLibraryExW(programPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(exe, nullptr);
+    EXPECT_NE(FindResourceExW(exe, MAKEINTRESOURCEW(14), L"MAINICON",
+                              MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_TRADITIONAL)),
+              nullptr);
+    FreeLibrary(exe);
+
+    for (const ControlRow &row : controls) {
+        SCOPED_TRACE("control " + std::to_string(row.id));
+        const HWND control = program.control(row.id);
+        EXPECT_EQ(GetParent(control), program.form());
+        EXPECT_EQ(classOf(control), row.className);
+        EXPECT_EQ(clientRectOf(control), row.rect);
+        EXPECT_EQ(textOf(control), row.text);
+        const DWORD style = static_cast<DWORD>(GetWindowLongW(control, GWL_STYLE));
+        EXPECT_EQ(style & row.style, row.style);
+        EXPECT_TRUE(style & WS_VISIBLE);
+        if (row.style & ES_MULTILINE) {
+            EXPECT_FALSE(style & ES_READONLY);
+        }
+    }
+    EXPECT_TRUE(checked(rdCOMItem0));
+    EXPECT_FALSE(checked(rdCOMItem1));
+
+    wchar_t folder[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, folder);
+    program.screenshot(std::wstring(folder) + L"\\Form1-cp" + std::to_wstring(GetACP()) + L".bmp");
+}
+
+TEST_F(Window, TabAndArrowKeysMoveTheFocusInOrder)
+{
+    SetForegroundWindow(program.form());
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (GetDlgCtrlID(program.focus()) != Button1 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(20ms);
+    ASSERT_EQ(GetDlgCtrlID(program.focus()), Button1) << "Button1 has the focus at start";
+    for (const int next : {Button2, Button3, rdCOMItem0, mSend, mReceive, Button4, Button1})
+        EXPECT_EQ(focusAfter(VK_TAB), next);
+    for (const int next : {Button4, mReceive, mSend, rdCOMItem0, Button3})
+        EXPECT_EQ(focusAfter(VK_TAB, true), next);
+
+    // In the radio group the arrow keys move between the items and select them.
+    EXPECT_EQ(focusAfter(VK_TAB), rdCOMItem0);
+    EXPECT_EQ(focusAfter(VK_DOWN), rdCOMItem1);
+    EXPECT_TRUE(checked(rdCOMItem1));
+    EXPECT_FALSE(checked(rdCOMItem0));
+    EXPECT_EQ(focusAfter(VK_UP), rdCOMItem0);
+    EXPECT_TRUE(checked(rdCOMItem0));
+}
+
+TEST_F(Window, SendsAndReceivesTheBoxesTextsInTheAnsiCodePage)
+{
+    ASSERT_EQ(GetACP(), 950u) << "run under a zh_TW locale (wine_driver --locale zh_TW.UTF-8)";
+    clickQuietly(Button1);
+
+    // The untouched send box sends its line exactly: no line end is added.
+    clickQuietly(Button2);
+    EXPECT_EQ(com1.read(5), "mSend");
+    // Chinese text goes out as its Big5 bytes, a line break as CR LF, and a
+    // character that code page 950 lacks as '?'.
+    setText((*this)[mSend], L"傳送\r\n資料 한.");
+    clickQuietly(Button2);
+    const std::string big5 = "\xb6\xc7\xb0\x65\r\n\xb8\xea\xae\xc6 ?.";
+    EXPECT_EQ(com1.read(big5.size() + 1, 1s), big5) << "nothing before it, nothing after it";
+
+    // A receive replaces the box's text with the Big5 bytes shown as text.
+    setText((*this)[mReceive], L"typed by the user");
+    com1.write("\xb1\xb5\xa6\xac\r\nline 2");
+    ASSERT_TRUE(com1.waitQueued(12));
+    clickQuietly(Button3);
+    EXPECT_EQ(textOf((*this)[mReceive]), L"接收\r\nline 2");
+
+    // 1,025 waiting bytes: the first 1,024 now, the last on the next receive.
+    // The 1,024th is the first byte of a character: it is shown with the next.
+    com1.write(std::string(1023, 'a') + "\xb1\xb5" + "b"s + '\0' + "c");
+    ASSERT_TRUE(com1.waitQueued(1027));
+    clickQuietly(Button3);
+    EXPECT_EQ(textOf((*this)[mReceive]), std::wstring(1023, L'a'));
+    clickQuietly(Button3);
+    EXPECT_EQ(textOf((*this)[mReceive]), L"接bc") << "NUL bytes are dropped";
+    clickQuietly(Button3);
+    EXPECT_EQ(textOf((*this)[mReceive]), L"");
+
+    // COM2 by its radio item: opening it closes COM1.
+    program.click((*this)[rdCOMItem1]);
+    EXPECT_TRUE(checked(rdCOMItem1));
+    EXPECT_FALSE(checked(rdCOMItem0));
+    clickQuietly(Button1);
+    setText((*this)[mSend], L"to COM2");
+    clickQuietly(Button2);
+    EXPECT_EQ(com2.read(7), "to COM2");
+    EXPECT_EQ(com1.read(1, 200ms), "");
+    EXPECT_TRUE(released(com1)) << "COM1 is closed";
+    EXPECT_EQ(com2.lineSettings(), "9600 8N1");
+}
+
+TEST_F(Window, OpenFailuresShowTheirBoxes)
+{
+    {
+        // Wine opens /dev/ttyS0 for a COM1 whose link leads nowhere, so a
+        // device that cannot be opened (a directory) stands in for a missing one.
+        PortMapping cannotOpen("COM1", "/");
+        EXPECT_EQ(program.clickForBox((*this)[Button1]),
+                  (MessageBoxSeen{L"Comm Error", L"開啟通訊阜錯誤!!"}));
+    }
+    {
+        // A device that is not a terminal: its settings cannot be read or set.
+        PortMapping notATerminal("COM1", "/dev/null");
+        EXPECT_EQ(program.clickForBox((*this)[Button1]),
+                  (MessageBoxSeen{L"Set Error", L"開啟通訊阜設定錯誤!!"}));
+    }
+    // Neither left a port open: a send goes nowhere, and then COM1 opens.
+    clickQuietly(Button2);
+    clickQuietly(Button1);
+    clickQuietly(Button2);
+    EXPECT_EQ(com1.read(6, 1s), "mSend");
+}
+
+TEST_F(Window, SendToAStalledPeerEndsWithItsCountsAndTheWindowAnswers)
+{
+    clickQuietly(Button1);
+    // Far more than the terminal's buffers hold while the device reads
+    // nothing: 64 KiB in lines of 64 bytes, CR LF included.
+    std::wstring text;
+    for (int line = 0; line < 1024; ++line)
+        text += std::wstring(62, L'x') + L"\r\n";
+    const std::string bytes(text.begin(), text.end());
+    setText((*this)[mSend], text);
+
+    // While the send runs, the window answers every message within 2 s.
+    std::atomic<bool> sending = true;
+    auto answeredThroughout = std::async(std::launch::async, [&] {
+        bool answered = true;
+        while (sending) {
+            answered = program.answers(2s) && answered;
+            std::this_thread::sleep_for(50ms);
+        }
+        return answered;
+    });
+    const auto start = std::chrono::steady_clock::now();
+    std::optional<MessageBoxSeen> box;
+    try {
+        box = program.clickForBox((*this)[Button2], 60s);
+    } catch (...) {
+        sending = false;
+        throw;
+    }
+    const auto took = std::chrono::steady_clock::now() - start;
+    sending = false;
+    EXPECT_TRUE(answeredThroughout.get()) << "the window stopped answering during the send";
+    ASSERT_TRUE(box.has_value()) << "the send ended without a box";
+    EXPECT_EQ(box->caption, L"Send Error");
+    unsigned sent = 0, total = 0;
+    int end = 0;
+    EXPECT_EQ(std::swscanf(box->text.c_str(), L"傳送資料未完成!!\n已送出 %u / %u 位元組%n", &sent,
+                           &total, &end),
+              2)
+        << ::testing::PrintToString(box->text);
+    EXPECT_EQ(static_cast<std::size_t>(end), box->text.size());
+    EXPECT_EQ(total, bytes.size());
+    EXPECT_GT(sent, 0u);
+    EXPECT_LT(sent, total);
+    EXPECT_GE(took, 10s) << "a stall ends the send after 10 s without progress";
+    EXPECT_LT(took, 30s);
+    // The device can read exactly the bytes that the box counts as sent.
+    EXPECT_EQ(com1.read(total, 2s), bytes.substr(0, sent));
+
+    // The window works on: a receive, then a send.
+    EXPECT_TRUE(program.answers());
+    com1.write("after");
+    ASSERT_TRUE(com1.waitQueued(5));
+    clickQuietly(Button3);
+    EXPECT_EQ(textOf((*this)[mReceive]), L"after");
+    setText((*this)[mSend], L"again");
+    clickQuietly(Button2);
+    EXPECT_EQ(com1.read(5), "again");
+}
+
+TEST_F(Window, ExitButtonEndsWithStatusZeroAndFreesThePort)
+{
+    clickQuietly(Button1);
+    ASSERT_GT(com1.holders(), 0);
+    PostMessageW((*this)[Button4], BM_CLICK, 0, 0);
+    EXPECT_EQ(program.exitStatus(), 0u);
+    EXPECT_TRUE(released(com1));
+    EXPECT_EQ(program.messageBox(), std::nullopt);
+}
+
+TEST_F(Window, CloseBoxEndsWithStatusZeroAndFreesThePort)
+{
+    clickQuietly(Button1);
+    ASSERT_GT(com1.holders(), 0);
+    program.closeBox();
+    EXPECT_EQ(program.exitStatus(), 0u);
+    EXPECT_TRUE(released(com1));
+}
+
+} // namespace
