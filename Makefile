@@ -51,20 +51,24 @@ windows:
 	    cmake --build build-windows-$$arch -j $(JOBS) --target comterm || exit 1; \
 	done
 
-# The serial operations' tests built for Windows (64-bit, run under Wine
-# against pseudo-terminals, and compared with the Linux run; 32-bit, built only).
+# The tests on Windows builds, under Wine: the serial operations' tests
+# (64-bit, against pseudo-terminals, compared with the Linux run; 32-bit,
+# built only: this kernel runs no 32-bit code), and the window's tests, which
+# drive the 64-bit comterm.exe on an Xvfb of their own in the zh_TW locale.
 test-windows: deps-test
 	@./tools/install-missing $(WINDOWS_PACKAGES)
 	cmake -S . -B $(TEST_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCOMTERM_WERROR=ON -DCOMTERM_SANITIZE=ON
 	cmake --build $(TEST_BUILD) -j $(JOBS) --target tst_port wine_driver
 	for arch in x86_64 i686; do \
 	    cmake -S . -B build-windows-$$arch -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-$$arch.cmake \
-	        $(WINDOWS_CONFIG) && \
-	    cmake --build build-windows-$$arch -j $(JOBS) --target tst_port || exit 1; \
+	        $(WINDOWS_CONFIG) -DCOMTERM_WINE_DRIVER=$(CURDIR)/$(TEST_BUILD)/tests/wine_driver \
+	        -DCOMTERM_WINE=$(WINE) && \
+	    cmake --build build-windows-$$arch -j $(JOBS) --target tst_port tst_window_win32 || exit 1; \
 	done
 	./tools/compare-platforms $(TEST_BUILD)/tests/tst_port -- \
 	    $(TEST_BUILD)/tests/wine_driver $(WINE) build-windows-x86_64/wineprefix \
 	    build-windows-x86_64/tests/tst_port.exe
+	cd build-windows-x86_64 && ctest -R tst_window_win32 --output-on-failure
 
 # Benchmarks of the serial operations on a pseudo-terminal (optimised build).
 bench: deps-test
