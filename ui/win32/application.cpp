@@ -19,8 +19,8 @@ TApplication::TApplication()
 
 TApplication::~TApplication()
 {
+    Application = nullptr; // the forms' windows, if still there, end without it
     forms_.clear();
-    Application = nullptr;
 }
 
 namespace {
