@@ -21,6 +21,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -103,6 +105,29 @@ bool useLocale(const std::string &name, const fs::path &dir)
     setenv("LC_ALL", name.c_str(), 1);
     setenv("LANG", name.c_str(), 1);
     return true;
+}
+
+// Windows draws the dialog font's missing glyphs, Chinese among them, from
+// the fonts its font links name; Wine links no Chinese font to its dialog font
+// (Tahoma) unless its locale is Chinese. Gives the prefix the link that
+// Windows has, to the Traditional Chinese face of the installed Noto Sans CJK.
+bool linksChineseFont(const fs::path &prefix, const std::string &wine, const std::string &server)
+{
+    const std::string link = "NotoSansCJK-Regular.ttc,Noto Sans CJK TC";
+    const auto linked = [&] {
+        std::ifstream registry(prefix / "system.reg");
+        const std::string text{std::istreambuf_iterator<char>(registry), {}};
+        return text.find("\"Tahoma\"=str(7):\"" + link) != std::string::npos;
+    };
+    if (linked())
+        return true;
+    runQuietly({wine, "reg", "add",
+                "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontLink\\SystemLink", "/v",
+                "Tahoma", "/t", "REG_MULTI_SZ", "/d", link, "/f"});
+    runQuietly({server, "-w"}); // the registry is written when the server ends
+    if (!linked())
+        std::fprintf(stderr, "wine_driver: cannot link a Chinese font to Tahoma\n");
+    return linked();
 }
 
 // How many processes besides this one hold `path` open.
@@ -240,6 +265,8 @@ int main(int argc, char **argv)
         // below is the one that runs the test.
         runQuietly({server, "-w"});
     }
+    if (xvfb && !linksChineseFont(prefix, wine, server))
+        return 2;
     // Only the names the test maps exist.
     for (const char *name : {"com1", "com2", "com3", "com4"}) {
         std::error_code ec;
