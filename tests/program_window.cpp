@@ -101,15 +101,13 @@ ProgramWindow::ProgramWindow(const std::wstring &exe, const std::wstring &title)
     if (!CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &process_))
         throw std::runtime_error("cannot start the program");
-    const DWORD pid = process_.dwProcessId;
-    const auto titled = [&](HWND window) {
-        wchar_t text[64] = {};
-        GetWindowTextW(window, text, 64);
-        return title == text;
-    };
-    form_ = poll([&] { return findWindow(pid, titled); }, 60s);
-    if (form_ == nullptr)
+    form_ = window(title, 60s);
+    if (form_ == nullptr) {
+        TerminateProcess(process_.hProcess, 99);
+        CloseHandle(process_.hThread);
+        CloseHandle(process_.hProcess);
         throw std::runtime_error("the program showed no window in 60 s");
+    }
 }
 
 ProgramWindow::~ProgramWindow()
@@ -120,6 +118,16 @@ ProgramWindow::~ProgramWindow()
     }
     CloseHandle(process_.hThread);
     CloseHandle(process_.hProcess);
+}
+
+HWND ProgramWindow::window(const std::wstring &title, std::chrono::milliseconds timeout) const
+{
+    const auto titled = [&](HWND window) {
+        wchar_t text[64] = {};
+        GetWindowTextW(window, text, 64);
+        return title == text;
+    };
+    return poll([&] { return findWindow(process_.dwProcessId, titled); }, timeout);
 }
 
 HWND ProgramWindow::control(int id) const
@@ -190,7 +198,7 @@ HWND ProgramWindow::focus() const
     return info.hwndFocus;
 }
 
-void ProgramWindow::press(WORD key, bool shift) const
+void ProgramWindow::press(WORD key, WORD modifier) const
 {
     SetForegroundWindow(form_);
     std::vector<INPUT> inputs;
@@ -202,12 +210,12 @@ void ProgramWindow::press(WORD key, bool shift) const
         input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
         inputs.push_back(input);
     };
-    if (shift)
-        add(VK_SHIFT, false);
+    if (modifier != 0)
+        add(modifier, false);
     add(key, false);
     add(key, true);
-    if (shift)
-        add(VK_SHIFT, true);
+    if (modifier != 0)
+        add(modifier, true);
     SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 

@@ -53,8 +53,12 @@ class ProgramWindow {
     bool answers(std::chrono::milliseconds timeout = std::chrono::seconds(2)) const;
     // The window that has the keyboard focus in the program.
     HWND focus() const;
-    // Presses and releases `key`, with Shift held when `shift`, as typed keys.
-    void press(WORD key, bool shift = false) const;
+    // Presses and releases `key` as typed, with `modifier` (VK_SHIFT,
+    // VK_CONTROL, VK_MENU) held down if one is given.
+    void press(WORD key, WORD modifier = 0) const;
+    // A visible top-level window of the program with this title, once one
+    // shows; nothing when none has shown after `timeout`.
+    HWND window(const std::wstring &title, std::chrono::milliseconds timeout) const;
 
     // Asks the window to close, as its close box does.
     void closeBox() const;

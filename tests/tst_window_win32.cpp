@@ -16,6 +16,7 @@
 #include <future>
 #include <string>
 #include <thread>
+#include <utility>
 
 void PrintTo(const MessageBoxSeen &box, std::ostream *out)
 {
@@ -60,6 +61,18 @@ std::wstring programPath()
     return wide;
 }
 
+// Polls `condition` until it holds or 10 s pass; whether it held.
+template <class F> bool eventually(F condition)
+{
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(20ms);
+    }
+    return true;
+}
+
 class Window : public ::testing::Test {
   protected:
     Device com1, com2;
@@ -77,22 +90,14 @@ class Window : public ::testing::Test {
     // closes a handle's descriptor soon after its process ends).
     static bool released(Device &device)
     {
-        const auto deadline = std::chrono::steady_clock::now() + 10s;
-        while (device.holders() != 0) {
-            if (std::chrono::steady_clock::now() > deadline)
-                return false;
-            std::this_thread::sleep_for(20ms);
-        }
-        return true;
+        return eventually([&] { return device.holders() == 0; });
     }
     // The focus after pressing `key`, as a control id (0: none of the form's).
-    int focusAfter(WORD key, bool shift = false)
+    int focusAfter(WORD key, WORD modifier = 0)
     {
         const HWND before = program.focus();
-        program.press(key, shift);
-        const auto deadline = std::chrono::steady_clock::now() + 5s;
-        while (program.focus() == before && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(20ms);
+        program.press(key, modifier);
+        eventually([&] { return program.focus() != before; });
         return GetDlgCtrlID(program.focus());
     }
 };
@@ -165,17 +170,15 @@ TEST_F(Window, ShowsItsControlsWhereTheLayoutPlacesThem)
     program.screenshot(std::wstring(folder) + L"\\Form1-cp" + std::to_wstring(GetACP()) + L".bmp");
 }
 
-TEST_F(Window, TabAndArrowKeysMoveTheFocusInOrder)
+TEST_F(Window, KeysMoveTheFocusInOrderAndEditTheBoxes)
 {
     SetForegroundWindow(program.form());
-    const auto deadline = std::chrono::steady_clock::now() + 5s;
-    while (GetDlgCtrlID(program.focus()) != Button1 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(20ms);
-    ASSERT_EQ(GetDlgCtrlID(program.focus()), Button1) << "Button1 has the focus at start";
+    ASSERT_TRUE(eventually([&] { return GetDlgCtrlID(program.focus()) == Button1; }))
+        << "Button1 has the focus at start";
     for (const int next : {Button2, Button3, rdCOMItem0, mSend, mReceive, Button4, Button1})
         EXPECT_EQ(focusAfter(VK_TAB), next);
     for (const int next : {Button4, mReceive, mSend, rdCOMItem0, Button3})
-        EXPECT_EQ(focusAfter(VK_TAB, true), next);
+        EXPECT_EQ(focusAfter(VK_TAB, VK_SHIFT), next);
 
     // In the radio group the arrow keys move between the items and select them.
     EXPECT_EQ(focusAfter(VK_TAB), rdCOMItem0);
@@ -184,6 +187,17 @@ TEST_F(Window, TabAndArrowKeysMoveTheFocusInOrder)
     EXPECT_FALSE(checked(rdCOMItem0));
     EXPECT_EQ(focusAfter(VK_UP), rdCOMItem0);
     EXPECT_TRUE(checked(rdCOMItem0));
+
+    // In a box Ctrl+A selects all, typing replaces it and Enter makes a new
+    // line; Tab leaves the box.
+    EXPECT_EQ(focusAfter(VK_TAB), mSend);
+    program.press('A', VK_CONTROL);
+    program.press('Q');
+    program.press(VK_RETURN);
+    program.press('W');
+    EXPECT_TRUE(eventually([&] { return textOf((*this)[mSend]) == L"q\r\nw"; }))
+        << ::testing::PrintToString(textOf((*this)[mSend]));
+    EXPECT_EQ(focusAfter(VK_TAB), mReceive);
 }
 
 TEST_F(Window, SendsAndReceivesTheBoxesTextsInTheAnsiCodePage)
@@ -254,14 +268,33 @@ TEST_F(Window, OpenFailuresShowTheirBoxes)
     EXPECT_EQ(com1.read(6, 1s), "mSend");
 }
 
-TEST_F(Window, SendToAStalledPeerEndsWithItsCountsAndTheWindowAnswers)
+// Far more than the terminal's buffers hold while the device reads nothing:
+// 64 KiB in lines of 64 bytes, CR LF included.
+std::wstring stallingText()
 {
-    clickQuietly(Button1);
-    // Far more than the terminal's buffers hold while the device reads
-    // nothing: 64 KiB in lines of 64 bytes, CR LF included.
     std::wstring text;
     for (int line = 0; line < 1024; ++line)
         text += std::wstring(62, L'x') + L"\r\n";
+    return text;
+}
+
+// The counts of a "Send Error" box; {0, 0} when it is not one.
+std::pair<unsigned, unsigned> sendErrorCounts(const std::optional<MessageBoxSeen> &box)
+{
+    unsigned sent = 0, total = 0;
+    int end = 0;
+    if (!box || box->caption != L"Send Error" ||
+        std::swscanf(box->text.c_str(), L"傳送資料未完成!!\n已送出 %u / %u 位元組%n", &sent, &total,
+                     &end) != 2 ||
+        static_cast<std::size_t>(end) != box->text.size())
+        return {0, 0};
+    return {sent, total};
+}
+
+TEST_F(Window, SendToAStalledPeerEndsWithItsCountsAndTheWindowAnswers)
+{
+    clickQuietly(Button1);
+    const std::wstring text = stallingText();
     const std::string bytes(text.begin(), text.end());
     setText((*this)[mSend], text);
 
@@ -284,16 +317,8 @@ TEST_F(Window, SendToAStalledPeerEndsWithItsCountsAndTheWindowAnswers)
     EXPECT_LT(longest, 1s) << "the window did not answer for "
                            << std::chrono::duration_cast<std::chrono::milliseconds>(longest).count()
                            << " ms during the send";
-    ASSERT_TRUE(box.has_value()) << "the send ended without a box";
-    EXPECT_EQ(box->caption, L"Send Error");
-    unsigned sent = 0, total = 0;
-    int end = 0;
-    EXPECT_EQ(std::swscanf(box->text.c_str(), L"傳送資料未完成!!\n已送出 %u / %u 位元組%n", &sent,
-                           &total, &end),
-              2)
-        << ::testing::PrintToString(box->text);
-    EXPECT_EQ(static_cast<std::size_t>(end), box->text.size());
-    EXPECT_EQ(total, bytes.size());
+    const auto [sent, total] = sendErrorCounts(box);
+    EXPECT_EQ(total, bytes.size()) << ::testing::PrintToString(box);
     EXPECT_GT(sent, 0u);
     EXPECT_LT(sent, total);
     EXPECT_GE(took, 10s) << "a stall ends the send after 10 s without progress";
@@ -312,23 +337,98 @@ TEST_F(Window, SendToAStalledPeerEndsWithItsCountsAndTheWindowAnswers)
     EXPECT_EQ(com1.read(5), "again");
 }
 
-TEST_F(Window, ExitButtonEndsWithStatusZeroAndFreesThePort)
+TEST_F(Window, ALongSendShowsItsProgressAndCancelEndsIt)
 {
     clickQuietly(Button1);
-    ASSERT_GT(com1.holders(), 0);
-    PostMessageW((*this)[Button4], BM_CLICK, 0, 0);
-    EXPECT_EQ(program.exitStatus(), 0u);
-    EXPECT_TRUE(released(com1));
-    EXPECT_EQ(program.messageBox(), std::nullopt);
+    const std::wstring text = stallingText();
+    const std::string bytes(text.begin(), text.end());
+    setText((*this)[mSend], text);
+
+    // What the progress window shows, once it shows; then its Cancel button.
+    auto progressShown = std::async(std::launch::async, [&]() -> std::wstring {
+        const HWND progress = program.window(L"傳送資料", 5s);
+        if (progress == nullptr)
+            return L"no progress window";
+        const bool formDisabled =
+            !IsWindowEnabled((*this)[Button1]) && !IsWindowEnabled((*this)[Button3]);
+        const HWND figures = FindWindowExW(progress, nullptr, L"Static", nullptr);
+        std::wstring shown;
+        eventually([&] { return figures != nullptr && !(shown = textOf(figures)).empty(); });
+        PostMessageW(GetDlgItem(progress, IDCANCEL), BM_CLICK, 0, 0);
+        return formDisabled ? shown : L"the form stayed enabled";
+    });
+    const auto start = std::chrono::steady_clock::now();
+    const auto box = program.clickForBox((*this)[Button2], 30s);
+    const auto took = std::chrono::steady_clock::now() - start;
+    const std::wstring shown = progressShown.get();
+
+    unsigned shownSent = 0, shownTotal = 0;
+    EXPECT_EQ(std::swscanf(shown.c_str(), L"已送出 %u / %u 位元組", &shownSent, &shownTotal), 2)
+        << ::testing::PrintToString(shown);
+    EXPECT_EQ(shownTotal, bytes.size());
+    const auto [sent, total] = sendErrorCounts(box);
+    EXPECT_EQ(total, bytes.size()) << ::testing::PrintToString(box);
+    EXPECT_GE(sent, shownSent);
+    EXPECT_LT(sent, total);
+    EXPECT_LT(took, 9s) << "Cancel ends the send before a stall would";
+    EXPECT_EQ(com1.read(total, 2s), bytes.substr(0, sent));
+    EXPECT_EQ(program.window(L"傳送資料", 0s), nullptr);
+    EXPECT_TRUE(IsWindowEnabled((*this)[Button1]));
 }
 
-TEST_F(Window, CloseBoxEndsWithStatusZeroAndFreesThePort)
+// How the user ends the program, and whether a port is open or a send to
+// a stalled peer runs at that moment. Every way ends with status 0, shows no
+// box and leaves the port free.
+enum class Way { ExitButton, CloseBox, AltF4 };
+struct ExitRow {
+    const char *name;
+    Way way;
+    bool portOpen;
+    bool duringStalledSend;
+};
+
+void PrintTo(const ExitRow &row, std::ostream *out)
 {
-    clickQuietly(Button1);
-    ASSERT_GT(com1.holders(), 0);
-    program.closeBox();
-    EXPECT_EQ(program.exitStatus(), 0u);
+    *out << row.name;
+}
+
+class Exit : public Window, public ::testing::WithParamInterface<ExitRow> {};
+
+TEST_P(Exit, EndsWithStatusZeroAndFreesThePort)
+{
+    const ExitRow &row = GetParam();
+    if (row.portOpen) {
+        clickQuietly(Button1);
+        ASSERT_GT(com1.holders(), 0);
+    }
+    if (row.duringStalledSend) {
+        setText((*this)[mSend], stallingText());
+        PostMessageW((*this)[Button2], BM_CLICK, 0, 0);
+        ASSERT_NE(program.window(L"傳送資料", 5s), nullptr) << "no progress window";
+    }
+    switch (row.way) {
+    case Way::ExitButton:
+        PostMessageW((*this)[Button4], BM_CLICK, 0, 0);
+        break;
+    case Way::CloseBox:
+        program.closeBox();
+        break;
+    case Way::AltF4:
+        SetForegroundWindow(program.form());
+        program.press(VK_F4, VK_MENU);
+        break;
+    }
+    EXPECT_EQ(program.exitStatus(5s), 0u);
+    EXPECT_EQ(program.messageBox(), std::nullopt);
     EXPECT_TRUE(released(com1));
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Ways, Exit,
+    ::testing::Values(ExitRow{"ExitButtonWithAPortOpen", Way::ExitButton, true, false},
+                      ExitRow{"CloseBoxWithAPortOpen", Way::CloseBox, true, false},
+                      ExitRow{"AltF4", Way::AltF4, false, false},
+                      ExitRow{"CloseBoxDuringAStalledSend", Way::CloseBox, true, true}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace
