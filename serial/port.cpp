@@ -1,5 +1,7 @@
 #include "port.h"
 
+#include "open_failure.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -42,6 +44,7 @@ void openPort(int index)
     hCOM = CreateFileA(portName(index).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                        OPEN_EXISTING, 0, nullptr);
     if (hCOM == INVALID_HANDLE_VALUE) {
+        reportOpenFailure(portName(index).c_str());
         report(commErrorText, commErrorCaption);
         return;
     }
@@ -56,6 +59,7 @@ void openPort(int index)
         configured = SetCommState(hCOM, &dcb) != FALSE;
     }
     if (!configured) {
+        reportOpenFailure(portName(index).c_str());
         report(setErrorText, setErrorCaption);
         closePort();
     }
