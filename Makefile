@@ -14,8 +14,13 @@ TEST_PACKAGES  = libgtest-dev libxcb1-dev xvfb xdotool fonts-noto-cjk locales
 MINGW_PACKAGES   = g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
 WINDOWS_PACKAGES = $(MINGW_PACKAGES) googletest wine64
 WINE ?= /usr/lib/wine/wine64
+# Making the Debian package, and checking it (also part of `make test`).
+PACKAGE_BUILD    ?= build-package
+PACKAGE_PACKAGES = dpkg-dev file
+CHECK_PACKAGES   = lintian appstream desktop-file-utils man-db
 
-.PHONY: all deps deps-run deps-test build run test windows test-windows bench bench-windows clean
+.PHONY: all deps deps-run deps-test build run test windows test-windows package test-package \
+	test-install bench bench-windows clean
 
 all: build
 
@@ -39,6 +44,7 @@ test: deps-test
 	cmake -S . -B $(TEST_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCOMTERM_WERROR=ON -DCOMTERM_SANITIZE=ON
 	cmake --build $(TEST_BUILD) -j $(JOBS)
 	cd $(TEST_BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	$(MAKE) test-package
 
 # The Windows program: one static comterm.exe per architecture, in
 # build-windows-x86_64/ and build-windows-i686/.
@@ -70,6 +76,29 @@ test-windows: deps-test
 	    build-windows-x86_64/tests/tst_port.exe
 	cd build-windows-x86_64 && ctest -R tst_window_win32 --output-on-failure
 
+# The Debian package comterm_<version>_<arch>.deb in $(PACKAGE_BUILD), and
+# the Windows zips there when the Windows executables have been built.
+package: deps
+	@./tools/install-missing $(PACKAGE_PACKAGES)
+	cmake -S . -B $(PACKAGE_BUILD) -DCMAKE_BUILD_TYPE=Release -DCOMTERM_TESTS=OFF
+	cmake --build $(PACKAGE_BUILD) -j $(JOBS)
+	cd $(PACKAGE_BUILD) && cpack -G DEB
+	./packaging/windows-zips $(PACKAGE_BUILD)
+
+# The package's checks: validators, manual page, file list, dependencies, lintian.
+test-package: package
+	@./tools/install-missing $(CHECK_PACKAGES)
+	./packaging/check-package $(PACKAGE_BUILD)
+
+# Installs the package on this machine, starts the installed program under
+# the process test, reads its manual page and purges it again (root or sudo;
+# for CI machines).
+test-install: deps-test package
+	@./tools/install-missing $(CHECK_PACKAGES)
+	cmake -S . -B $(TEST_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCOMTERM_WERROR=ON -DCOMTERM_SANITIZE=ON
+	cmake --build $(TEST_BUILD) -j $(JOBS) --target tst_process
+	./packaging/check-package --install $(TEST_BUILD)/tests/tst_process $(PACKAGE_BUILD)
+
 # Benchmarks of the serial operations on a pseudo-terminal (optimised build).
 bench: deps-test
 	@./tools/install-missing libbenchmark-dev
@@ -88,4 +117,4 @@ bench-windows: deps-test windows
 	WINE=$(WINE) DRIVER=$(TEST_BUILD)/tests/wine_driver ./bench/windows.sh
 
 clean:
-	rm -rf $(BUILD) $(TEST_BUILD) build-bench build-windows-*
+	rm -rf $(BUILD) $(TEST_BUILD) $(PACKAGE_BUILD) build-bench build-windows-*

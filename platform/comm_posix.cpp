@@ -1,4 +1,5 @@
 #include "comm.h"
+#include "open_failure.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -18,6 +19,8 @@
 namespace {
 
 thread_local DWORD lastError = ERROR_SUCCESS;
+// The errno behind lastError when a system call failed, else 0.
+thread_local int lastErrno = 0;
 
 struct Port {
     int fd;
@@ -61,6 +64,7 @@ DWORD errorFromErrno(int err)
 BOOL fail(DWORD error)
 {
     lastError = error;
+    lastErrno = 0;
     return FALSE;
 }
 
@@ -69,7 +73,9 @@ BOOL failErrno(Port *port = nullptr)
     const int err = errno;
     if (port != nullptr && err == EIO)
         port->lost = true;
-    return fail(errorFromErrno(err));
+    fail(errorFromErrno(err));
+    lastErrno = err;
+    return FALSE;
 }
 
 // The port behind a handle, or null (with the last error set) when the handle
@@ -215,7 +221,17 @@ DWORD GetLastError()
 
 void SetLastError(DWORD error)
 {
-    lastError = error;
+    fail(error);
+}
+
+std::string commDevicePath(LPCSTR name)
+{
+    return name != nullptr ? devicePath(name) : std::string();
+}
+
+int commLastErrno()
+{
+    return lastErrno;
 }
 
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
