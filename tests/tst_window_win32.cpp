@@ -4,9 +4,10 @@
 // COM1 and COM2 on pseudo-terminals that the Linux driver plays.
 //
 // Expected values are written out here, not taken from the program's layout
-// table, so that a wrong entry there fails. Control ids are the table's.
+// table, so that a wrong entry there fails; only the control ids are the table's.
 #include "device.h"
 #include "program_window.h"
+#include "tform1_layout.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,7 @@
 #include <cwchar>
 #include <future>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <utility>
 
@@ -34,19 +36,15 @@ namespace {
 using namespace std::chrono_literals;
 using namespace std::string_literals;
 
-enum Id : int {
-    Button1 = 11,
-    Button2 = 12,
-    Button3 = 13,
-    Button4 = 14,
-    Label1 = 21,
-    Label2 = 22,
-    rdCOM = 30,
-    rdCOMItem0 = 31,
-    rdCOMItem1 = 32,
-    mSend = 41,
-    mReceive = 42,
-};
+// Controls are found by the layout table's ids.
+constexpr int idOf(std::string_view name)
+{
+    return layout::control(name).id;
+}
+constexpr int Button1 = idOf("Button1"), Button2 = idOf("Button2"), Button3 = idOf("Button3"),
+              Button4 = idOf("Button4"), Label1 = idOf("Label1"), Label2 = idOf("Label2"),
+              rdCOM = idOf("rdCOM"), mSend = idOf("mSend"), mReceive = idOf("mReceive"),
+              rdCOMItem0 = layout::radioItems[0].id, rdCOMItem1 = layout::radioItems[1].id;
 
 // The program's path as the build gives it; a Linux path is drive Z: in Wine.
 std::wstring programPath()
