@@ -85,7 +85,9 @@ class Window : public ::testing::Test {
     }
     void clickQuietly(int id) { EXPECT_EQ(program.clickForBox(program.control(id)), std::nullopt); }
     // Whether no process holds the device open any more (Wine's server
-    // closes a handle's descriptor soon after its process ends).
+    // closes a handle's descriptor soon after its process ends). Opening the
+    // port again would show nothing under Wine, which does not enforce share
+    // mode 0: a second handle opens a port that is open.
     static bool released(Device &device)
     {
         return eventually([&] { return device.holders() == 0; });
