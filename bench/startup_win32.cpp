@@ -14,23 +14,26 @@
 
 namespace {
 
+struct WindowSearch {
+    DWORD pid;
+    HWND found;
+};
+
+BOOL CALLBACK searchWindow(HWND window, LPARAM param)
+{
+    auto &s = *reinterpret_cast<WindowSearch *>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != s.pid || !IsWindowVisible(window))
+        return TRUE;
+    s.found = window;
+    return FALSE;
+}
+
 HWND visibleWindowOf(DWORD pid)
 {
-    struct Search {
-        DWORD pid;
-        HWND found;
-    } search{pid, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto &s = *reinterpret_cast<Search *>(param);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner != s.pid || !IsWindowVisible(window))
-                return TRUE;
-            s.found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    WindowSearch search{pid, nullptr};
+    EnumWindows(&searchWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 

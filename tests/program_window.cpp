@@ -1,6 +1,7 @@
 #include "program_window.h"
 
 #include <cstdio>
+#include <functional>
 #include <future>
 #include <stdexcept>
 #include <thread>
@@ -24,25 +25,28 @@ template <class F> auto poll(F found, std::chrono::milliseconds timeout) -> decl
     }
 }
 
-// The first visible top-level window of process `pid` for which `match` holds.
-template <class F> HWND findWindow(DWORD pid, F match)
+struct WindowSearch {
+    DWORD pid;
+    std::function<bool(HWND)> match;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK searchWindow(HWND window, LPARAM param)
 {
-    struct Search {
-        DWORD pid;
-        F *match;
-        HWND found;
-    } search{pid, &match, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto &s = *reinterpret_cast<Search *>(param);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner != s.pid || !IsWindowVisible(window) || !(*s.match)(window))
-                return TRUE;
-            s.found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    auto &s = *reinterpret_cast<WindowSearch *>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != s.pid || !IsWindowVisible(window) || !s.match(window))
+        return TRUE;
+    s.found = window;
+    return FALSE;
+}
+
+// The first visible top-level window of process `pid` for which `match` holds.
+HWND findWindow(DWORD pid, std::function<bool(HWND)> match)
+{
+    WindowSearch search{pid, std::move(match)};
+    EnumWindows(&searchWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
