@@ -37,7 +37,10 @@ run: deps-run build
 test: deps-test
 	cmake -S . -B $(TEST_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCOMTERM_WERROR=ON -DCOMTERM_SANITIZE=ON
 	cmake --build $(TEST_BUILD) -j $(JOBS)
-	cd $(TEST_BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	cd $(TEST_BUILD) && { QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) \
+	    --output-log ctest.log; status=$$?; echo "Slowest tests (seconds):"; \
+	    awk '/Test +#[0-9]+:/ { print $$(NF-1), $$4, $$(NF-2) }' ctest.log | sort -rn | head -5; \
+	    exit $$status; }
 
 # The serial operations' tests built for Windows (64-bit, run under Wine
 # against pseudo-terminals, and compared with the Linux run; 32-bit, built only).

@@ -35,6 +35,17 @@ PtyDevice::PtyDevice()
     path_ = name;
     ::fcntl(master_, F_SETFD, FD_CLOEXEC);
     ::fcntl(slave_, F_SETFD, FD_CLOEXEC);
+    // A port keeps whatever the last program left; leave this one as a login
+    // shell or a modem tool might have, so that the program must set it up.
+    termios tio{};
+    if (::tcgetattr(slave_, &tio) != 0)
+        throw std::runtime_error(std::string("tcgetattr: ") + std::strerror(errno));
+    tio.c_cflag |= CSTOPB;
+    tio.c_iflag |= INLCR | IGNCR | ICRNL | IXON | ISTRIP;
+    tio.c_lflag |= ECHO | ICANON | ISIG | IEXTEN;
+    tio.c_oflag |= OPOST | ONLCR;
+    if (::tcsetattr(slave_, TCSANOW, &tio) != 0)
+        throw std::runtime_error(std::string("tcsetattr: ") + std::strerror(errno));
 }
 
 PtyDevice::~PtyDevice()

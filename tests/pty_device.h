@@ -1,6 +1,8 @@
 // A pseudo-terminal pair that plays the device on the other end of a serial
 // line: the program opens the slave's path as its port, the test talks on
-// the master. Every wait has a deadline; nothing sleeps a fixed time.
+// the master. The slave starts with the settings another program might have
+// left (two stop bits, CR/LF translations, XON/XOFF, echo, line editing).
+// Every wait has a deadline; nothing sleeps a fixed time.
 #pragma once
 
 #include <chrono>

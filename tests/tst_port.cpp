@@ -17,8 +17,8 @@ namespace {
 using namespace std::string_literals;
 
 const std::vector<Message> none;
-const Message commError{serial::commErrorText, serial::commErrorCaption};
-const Message setError{serial::setErrorText, serial::setErrorCaption};
+const Message commError{"開啟通訊阜錯誤!!", "Comm Error"};
+const Message setError{"開啟通訊阜設定錯誤!!", "Set Error"};
 
 class Port : public ::testing::Test {
   protected:
@@ -180,8 +180,9 @@ TEST_F(Port, ReceiveWithoutAWorkingPortChangesNothing)
     EXPECT_EQ(serial::receiveText(), std::nullopt);
 }
 
-// The child's side of the close-and-exit test: opens COM1 when asked, then
-// closes and exits. A message box would end it with status 3 instead.
+// The child's side of the close-and-exit test: opens COM1, then closes and
+// exits. A message box would end it with status 3 instead, and exit handlers,
+// which closeAndExit must not run, with status 5.
 constexpr const char *closeAndExitFlag = "--close-and-exit";
 
 int WINAPI failOnMessage(HWND, LPCSTR, LPCSTR, UINT)
@@ -189,23 +190,50 @@ int WINAPI failOnMessage(HWND, LPCSTR, LPCSTR, UINT)
     std::_Exit(3);
 }
 
-[[noreturn]] void closeAndExitChild(bool openFirst)
+[[noreturn]] void closeAndExitChild()
 {
     serial::setMessageBox(&failOnMessage);
-    if (openFirst) {
-        serial::openPort(0);
-        if (!serial::isOpen())
-            std::_Exit(4);
-    }
+    std::atexit([] { std::_Exit(5); });
+    serial::openPort(0);
+    if (!serial::isOpen())
+        std::_Exit(4);
     serial::closeAndExit();
 }
 
-TEST_F(Port, CloseAndExitEndsWithStatusZeroAndReleasesThePort)
+// What the process looked like as closeAndExit ended it.
+struct Ending {
+    int status;
+    bool portFree;
+};
+
+void recordEnding(int status)
 {
-    EXPECT_EQ(runSelf({closeAndExitFlag, "open"}), 0);
-    open(); // the port is free again
-    serial::closePort();
-    EXPECT_EQ(runSelf({closeAndExitFlag}), 0) << "with no port open, nothing is shown";
+    HANDLE port =
+        CreateFileA("COM1", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    const bool free = port != INVALID_HANDLE_VALUE;
+    if (free)
+        CloseHandle(port);
+    throw Ending{status, free};
+}
+
+TEST_F(Port, CloseAndExitClosesThePortThenEndsWithStatusZero)
+{
+    open();
+    serial::setEndProcess(&recordEnding);
+    Ending ending{-1, false};
+    try {
+        serial::closeAndExit();
+    } catch (const Ending &e) {
+        ending = e;
+    }
+    serial::setEndProcess(nullptr);
+    EXPECT_EQ(ending.status, 0);
+    // (Wine lets a second handle open a port that is open, closed or not.)
+    EXPECT_TRUE(ending.portFree || runningOnWine()) << "the port is closed before the end";
+    EXPECT_FALSE(serial::isOpen());
+    EXPECT_EQ(messages.take(), none);
+
+    EXPECT_EQ(runSelf({closeAndExitFlag}), 0) << "the real ending, in a process of its own";
 }
 
 } // namespace
@@ -213,7 +241,7 @@ TEST_F(Port, CloseAndExitEndsWithStatusZeroAndReleasesThePort)
 int main(int argc, char **argv)
 {
     if (argc >= 2 && std::string(argv[1]) == closeAndExitFlag)
-        closeAndExitChild(argc >= 3 && std::string(argv[2]) == "open");
+        closeAndExitChild();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
