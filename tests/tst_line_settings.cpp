@@ -166,9 +166,9 @@ TEST(LineSettings, EveryFramingTranslatesToItsBitsAndBack)
                     EXPECT_EQ(tio.c_lflag, before.c_lflag) << row;
                     DCB back{};
                     readLineSettings(tio, back);
-                    EXPECT_EQ(back.ByteSize, size) << row;
-                    EXPECT_EQ(back.Parity, parity) << row;
-                    EXPECT_EQ(back.StopBits, stop) << row;
+                    EXPECT_EQ(int{back.ByteSize}, size) << row;
+                    EXPECT_EQ(int{back.Parity}, parity) << row;
+                    EXPECT_EQ(int{back.StopBits}, stop) << row;
                     EXPECT_EQ(back.tio.c_cflag, tio.c_cflag) << row;
                 }
 
