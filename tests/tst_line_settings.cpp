@@ -72,7 +72,8 @@ TEST(DeviceMap, NamesMapToTheirVariableOrTheirStandardDevice)
     for (const Row &row : rows) {
         const Variable variable(row.name, row.variable);
         EXPECT_EQ(devicePath(row.name), row.path)
-            << row.name << " with the variable " << (row.variable ? row.variable : "unset");
+            << row.name << " with the variable "
+            << (row.variable ? '"' + std::string(row.variable) + '"' : "unset");
     }
 }
 
