@@ -39,7 +39,8 @@ test: deps-test
 	cmake --build $(TEST_BUILD) -j $(JOBS)
 	cd $(TEST_BUILD) && { QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) \
 	    --output-log ctest.log; status=$$?; echo "Slowest tests (seconds):"; \
-	    awk '/Test +#[0-9]+:/ { print $$(NF-1), $$4, $$(NF-2) }' ctest.log | sort -rn | head -5; \
+	    awk '/Test +#[0-9]+:/ { s = $$(NF-2); sub(/^[.*]+/, "", s); \
+	        printf "%8.2f  %s %s\n", $$(NF-1), $$4, s }' ctest.log | sort -rn | head -5; \
 	    exit $$status; }
 
 # The serial operations' tests built for Windows (64-bit, run under Wine
