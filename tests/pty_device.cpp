@@ -1,7 +1,5 @@
 #include "device.h"
 
-#include "child_process.h"
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -121,11 +119,14 @@ std::string PtyDevice::lineSettings() const
            ((tio.c_cflag & CSTOPB) ? '2' : '1');
 }
 
-PortMapping::PortMapping(const char *name, const std::string &path) : name_(name)
+PortMapping::PortMapping(const char *name, const std::optional<std::string> &path) : name_(name)
 {
     if (const char *value = std::getenv(name))
         previous_ = value;
-    ::setenv(name, path.c_str(), 1);
+    if (path)
+        ::setenv(name, path->c_str(), 1);
+    else
+        ::unsetenv(name);
 }
 
 PortMapping::~PortMapping()
@@ -139,11 +140,4 @@ PortMapping::~PortMapping()
 bool runningOnWine()
 {
     return false;
-}
-
-int runSelf(const std::vector<std::string> &args)
-{
-    std::vector<std::string> argv{"/proc/self/exe"};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return waitExit(spawn(argv));
 }

@@ -44,11 +44,11 @@ class PtyDevice {
     std::string path_;
 };
 
-// Points the environment variable `name` (COM1, COM2) at `path` while it
-// lives, then back to what it was.
+// Points the environment variable `name` (COM1, COM2) at `path`, or unsets
+// it for no path, while it lives; then puts it back as it was.
 class PortMapping {
   public:
-    PortMapping(const char *name, const std::string &path);
+    PortMapping(const char *name, const std::optional<std::string> &path);
     ~PortMapping();
     PortMapping(const PortMapping &) = delete;
     PortMapping &operator=(const PortMapping &) = delete;

@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <future>
 #include <string>
 
@@ -180,26 +179,6 @@ TEST_F(Port, ReceiveWithoutAWorkingPortChangesNothing)
     EXPECT_EQ(serial::receiveText(), std::nullopt);
 }
 
-// The child's side of the close-and-exit test: opens COM1, then closes and
-// exits. A message box would end it with status 3 instead, and exit handlers,
-// which closeAndExit must not run, with status 5.
-constexpr const char *closeAndExitFlag = "--close-and-exit";
-
-int WINAPI failOnMessage(HWND, LPCSTR, LPCSTR, UINT)
-{
-    std::_Exit(3);
-}
-
-[[noreturn]] void closeAndExitChild()
-{
-    serial::setMessageBox(&failOnMessage);
-    std::atexit([] { std::_Exit(5); });
-    serial::openPort(0);
-    if (!serial::isOpen())
-        std::_Exit(4);
-    serial::closeAndExit();
-}
-
 // What the process looked like as closeAndExit ended it.
 struct Ending {
     int status;
@@ -232,16 +211,6 @@ TEST_F(Port, CloseAndExitClosesThePortThenEndsWithStatusZero)
     EXPECT_TRUE(ending.portFree || runningOnWine()) << "the port is closed before the end";
     EXPECT_FALSE(serial::isOpen());
     EXPECT_EQ(messages.take(), none);
-
-    EXPECT_EQ(runSelf({closeAndExitFlag}), 0) << "the real ending, in a process of its own";
 }
 
 } // namespace
-
-int main(int argc, char **argv)
-{
-    if (argc >= 2 && std::string(argv[1]) == closeAndExitFlag)
-        closeAndExitChild();
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
