@@ -95,6 +95,19 @@ struct DCB {
 };
 using LPDCB = DCB *;
 
+// How long a read or write may take; 0 everywhere means no limit. A write
+// takes at most WriteTotalTimeoutMultiplier ms per byte plus
+// WriteTotalTimeoutConstant ms, then returns with the bytes written so far.
+// The read members are kept but not used: reads here never wait.
+struct COMMTIMEOUTS {
+    DWORD ReadIntervalTimeout = 0;
+    DWORD ReadTotalTimeoutMultiplier = 0;
+    DWORD ReadTotalTimeoutConstant = 0;
+    DWORD WriteTotalTimeoutMultiplier = 0;
+    DWORD WriteTotalTimeoutConstant = 0;
+};
+using LPCOMMTIMEOUTS = COMMTIMEOUTS *;
+
 struct COMSTAT {
     DWORD cbInQue = 0;
     DWORD cbOutQue = 0;
@@ -125,6 +138,10 @@ BOOL GetCommState(HANDLE port, LPDCB dcb);
 // the line cannot take, and when the device refuses the settings.
 BOOL SetCommState(HANDLE port, LPDCB dcb);
 
+// The port's timeouts, as last set (all 0 after the open).
+BOOL GetCommTimeouts(HANDLE port, LPCOMMTIMEOUTS timeouts);
+BOOL SetCommTimeouts(HANDLE port, LPCOMMTIMEOUTS timeouts);
+
 // Reports the bytes waiting in the input and output queues. There are no
 // pending line errors to clear on this platform: `errors` is set to 0.
 BOOL ClearCommError(HANDLE port, LPDWORD errors, LPCOMSTAT stat);
@@ -132,9 +149,11 @@ BOOL ClearCommError(HANDLE port, LPDWORD errors, LPCOMSTAT stat);
 // Reads up to `count` bytes that are waiting, without waiting for more.
 BOOL ReadFile(HANDLE port, LPVOID buffer, DWORD count, LPDWORD read, LPOVERLAPPED overlapped);
 
-// Writes all `count` bytes, or fails with ERROR_SEM_TIMEOUT when the line has
-// not taken them within the time they need at its baud rate plus a margin
-// (stalled flow control). `written` says how many went out either way.
+// Writes `count` bytes. With a write timeout set, returns TRUE once they are
+// written or the timeout has passed, whichever comes first. Either way, fails
+// with ERROR_SEM_TIMEOUT when the line has taken no byte for 10 s (a stalled
+// peer or flow control held), and with ERROR_DEVICE_NOT_CONNECTED when the
+// device is gone. `written` says how many went out in every case.
 BOOL WriteFile(HANDLE port, LPCVOID buffer, DWORD count, LPDWORD written, LPOVERLAPPED overlapped);
 
 // Discards the input queue (PURGE_RXCLEAR) and/or the output queue

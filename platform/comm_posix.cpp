@@ -20,6 +20,7 @@ thread_local DWORD lastError = ERROR_SUCCESS;
 
 struct Port {
     int fd;
+    COMMTIMEOUTS timeouts{};
     // Set once the device has reported an I/O error: a vanished USB adapter
     // or a closed pseudo-terminal master. Every call then fails.
     bool lost = false;
@@ -102,18 +103,9 @@ Port *transferPort(HANDLE handle, const void *buffer, DWORD count, LPDWORD moved
     return port;
 }
 
-// How long a write of `count` bytes may take: the time the line needs for them
-// at its baud rate (11 bit times per byte covers start, parity and stop bits),
-// twice over, plus a second for the device to get going.
-int writeBoundMs(int fd, DWORD count)
-{
-    termios tio{};
-    DWORD baud = tcgetattr(fd, &tio) == 0 ? baudOf(cfgetospeed(&tio)) : 0;
-    if (baud == 0)
-        baud = 9600;
-    const auto lineMs = std::uint64_t{count} * 11 * 1000 / baud;
-    return static_cast<int>(std::min<std::uint64_t>(2 * lineMs + 1000, 3'600'000));
-}
+// A write gives up when the line has taken no byte for this long: a peer
+// that stopped reading, or flow control held.
+constexpr std::chrono::seconds writeStall{10};
 
 } // namespace
 
@@ -274,7 +266,13 @@ BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD count, LPDWORD written, LPOV
     if (port == nullptr)
         return FALSE;
     using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(writeBoundMs(port->fd, count));
+    using std::chrono::milliseconds;
+    const COMMTIMEOUTS &t = port->timeouts;
+    const auto totalMs =
+        std::uint64_t{t.WriteTotalTimeoutMultiplier} * count + t.WriteTotalTimeoutConstant;
+    const auto start = Clock::now();
+    const auto deadline = totalMs > 0 ? start + milliseconds(totalMs) : Clock::time_point::max();
+    auto stallDeadline = start + writeStall;
     const int fl = ::fcntl(port->fd, F_GETFL);
     if (fl < 0 || ::fcntl(port->fd, F_SETFL, fl | O_NONBLOCK) != 0)
         return failErrno(port);
@@ -283,26 +281,53 @@ BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD count, LPDWORD written, LPOV
     BOOL ok = TRUE;
     while (ok && total < count) {
         const ssize_t n = ::write(port->fd, bytes + total, count - total);
-        if (n >= 0) {
+        if (n > 0) {
             total += static_cast<DWORD>(n);
+            stallDeadline = Clock::now() + writeStall;
             continue;
         }
-        if (errno == EINTR)
+        if (n < 0 && errno == EINTR)
             continue;
-        if (errno != EAGAIN) {
+        if (n < 0 && errno != EAGAIN) {
             ok = failErrno(port);
             break;
         }
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        const auto until = std::min(deadline, stallDeadline);
+        const auto left = std::chrono::ceil<milliseconds>(until - Clock::now()).count();
         pollfd pfd{port->fd, POLLOUT, 0};
-        if (left <= 0 || (::poll(&pfd, 1, static_cast<int>(left)) == 0))
+        if (left > 0 && ::poll(&pfd, 1, static_cast<int>(left)) != 0)
+            continue;
+        if (Clock::now() >= stallDeadline)
             ok = fail(ERROR_SEM_TIMEOUT);
+        else if (Clock::now() >= deadline)
+            break; // the timeout passed: return what went out
     }
     ::fcntl(port->fd, F_SETFL, fl);
     if (written != nullptr)
         *written = total;
     return ok;
+}
+
+BOOL GetCommTimeouts(HANDLE handle, LPCOMMTIMEOUTS timeouts)
+{
+    Port *port = portOf(handle);
+    if (port == nullptr)
+        return FALSE;
+    if (timeouts == nullptr)
+        return fail(ERROR_INVALID_PARAMETER);
+    *timeouts = port->timeouts;
+    return TRUE;
+}
+
+BOOL SetCommTimeouts(HANDLE handle, LPCOMMTIMEOUTS timeouts)
+{
+    Port *port = portOf(handle);
+    if (port == nullptr)
+        return FALSE;
+    if (timeouts == nullptr)
+        return fail(ERROR_INVALID_PARAMETER);
+    port->timeouts = *timeouts;
+    return TRUE;
 }
 
 BOOL PurgeComm(HANDLE handle, DWORD flags)

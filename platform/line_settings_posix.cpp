@@ -31,6 +31,14 @@ bool speedOf(DWORD baud, speed_t &code)
     return false;
 }
 
+DWORD baudOf(speed_t code)
+{
+    for (const Speed &s : speeds)
+        if (s.code == code)
+            return s.baud;
+    return 0;
+}
+
 } // namespace
 
 std::string devicePath(std::string_view name)
@@ -47,14 +55,6 @@ std::string devicePath(std::string_view name)
     if (const char *mapped = std::getenv(std::string(name).c_str()); mapped && *mapped)
         return mapped;
     return "/dev/ttyS" + std::to_string(number - 1);
-}
-
-DWORD baudOf(speed_t code)
-{
-    for (const Speed &s : speeds)
-        if (s.code == code)
-            return s.baud;
-    return 0;
 }
 
 void makeRaw(termios &tio)

@@ -17,10 +17,6 @@
 // set and not empty, else /dev/ttyS<n-1>. Empty for any other name.
 std::string devicePath(std::string_view name);
 
-// The baud rate of a termios speed code, or 0 for a code the layer does not
-// offer.
-DWORD baudOf(speed_t code);
-
 // Takes the line discipline out of `tio`, as a Windows COM port has none: no
 // echo, no line editing, no signals, no CR/LF translation, no XON/XOFF output
 // control, no stripping of the eighth bit, reads that return at once, the

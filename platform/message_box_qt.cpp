@@ -1,7 +1,24 @@
+#include "message_box_qt.h"
+
 #include "comm.h"
 
 #include <QApplication>
-#include <QMessageBox>
+#include <QGridLayout>
+#include <QSpacerItem>
+
+void fitCaption(QMessageBox &box)
+{
+    // Title bars usually draw a larger, bold face than the box's text, and
+    // take about this much for their buttons and the window's icon.
+    constexpr int titleBarButtons = 160;
+    QFont title = box.font();
+    title.setBold(true);
+    title.setPointSizeF(title.pointSizeF() * 1.25);
+    const int wanted = QFontMetrics(title).horizontalAdvance(box.windowTitle()) + titleBarButtons;
+    if (auto *grid = qobject_cast<QGridLayout *>(box.layout()))
+        grid->addItem(new QSpacerItem(wanted, 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+}
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
 {
@@ -15,8 +32,9 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
         SetLastError(ERROR_NOT_SUPPORTED);
         return 0;
     }
-    QMessageBox box(QMessageBox::NoIcon, QString::fromLocal8Bit(caption ? caption : "Error"),
-                    QString::fromLocal8Bit(text ? text : ""), QMessageBox::Ok);
+    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(caption ? caption : "Error"),
+                    QString::fromUtf8(text ? text : ""), QMessageBox::Ok);
+    fitCaption(box);
     box.exec();
     return IDOK;
 }

@@ -1,5 +1,7 @@
 #include "port.h"
 
+#include "text.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -46,6 +48,7 @@ std::string portName(int index)
 void openPort(int index)
 {
     closePort();
+    portText().reset();
     hCOM = CreateFileA(portName(index).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                        OPEN_EXISTING, 0, nullptr);
     if (hCOM == INVALID_HANDLE_VALUE) {
@@ -68,19 +71,59 @@ void openPort(int index)
     }
 }
 
-void sendText(std::string_view bytes)
+SendResult sendText(std::string_view bytes, const SendProgress &progress)
 {
-    if (!isOpen())
-        return;
-    // One write for any text a box can hold; the loop only matters past 4 GiB.
-    while (!bytes.empty()) {
-        const auto chunk = static_cast<DWORD>(
-            std::min<std::size_t>(bytes.size(), std::numeric_limits<DWORD>::max()));
-        DWORD written = 0;
-        if (!WriteFile(hCOM, bytes.data(), chunk, &written, nullptr))
-            return;
-        bytes.remove_prefix(chunk);
+    SendResult result{0, bytes.size(), SendEnd::Done};
+    if (!isOpen()) {
+        result.end = SendEnd::NoPort;
+        return result;
     }
+    // Short write timeouts, so that control comes back between pieces even
+    // when the line takes nothing; the driver's own are put back afterwards.
+    COMMTIMEOUTS saved{};
+    const bool restore = GetCommTimeouts(hCOM, &saved) != FALSE;
+    COMMTIMEOUTS piece = saved;
+    piece.WriteTotalTimeoutMultiplier = 0;
+    piece.WriteTotalTimeoutConstant = 100;
+    SetCommTimeouts(hCOM, &piece);
+
+    using Clock = std::chrono::steady_clock;
+    auto lastProgress = Clock::now();
+    while (result.sent < result.total) {
+        const auto chunk = static_cast<DWORD>(
+            std::min<std::size_t>(result.total - result.sent, std::numeric_limits<DWORD>::max()));
+        DWORD written = 0;
+        const bool ok = WriteFile(hCOM, bytes.data() + result.sent, chunk, &written, nullptr);
+        result.sent += std::min<std::size_t>(written, chunk);
+        const auto now = Clock::now();
+        if (written > 0)
+            lastProgress = now;
+        // A timeout that passed is how a piece ends, not a failure.
+        if (!ok && GetLastError() != ERROR_SEM_TIMEOUT) {
+            result.end = SendEnd::Lost;
+            break;
+        }
+        if (result.sent < result.total && now - lastProgress >= sendStallLimit) {
+            result.end = SendEnd::Stalled;
+            break;
+        }
+        if (progress && !progress(result.sent, result.total) && result.sent < result.total) {
+            result.end = SendEnd::Cancelled;
+            break;
+        }
+    }
+    if (restore)
+        SetCommTimeouts(hCOM, &saved);
+    return result;
+}
+
+void reportSend(const SendResult &result)
+{
+    if (result.end == SendEnd::Done || result.end == SendEnd::NoPort)
+        return;
+    const std::string text = "傳送資料未完成!!\n已送出 " + std::to_string(result.sent) + " / " +
+                             std::to_string(result.total) + " 位元組";
+    report(text.c_str(), sendErrorCaption);
 }
 
 std::optional<std::string> receiveText()

@@ -6,6 +6,9 @@
 
 #include "comm.h"
 
+#include <chrono>
+#include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,6 +27,10 @@ inline constexpr const char *commErrorText = "開啟通訊阜錯誤!!";
 inline constexpr const char *commErrorCaption = "Comm Error";
 inline constexpr const char *setErrorText = "開啟通訊阜設定錯誤!!";
 inline constexpr const char *setErrorCaption = "Set Error";
+inline constexpr const char *sendErrorCaption = "Send Error";
+
+// A send ends early when the line has taken no byte for this long.
+inline constexpr std::chrono::seconds sendStallLimit{10};
 
 bool isOpen();
 
@@ -37,9 +44,35 @@ std::string portName(int index);
 // read or are refused show "Set Error" and close the port again.
 void openPort(int index);
 
-// Writes `bytes` to the open port exactly as given: no terminator, no line
-// ending. Does nothing when no port is open; a failed write is not reported.
-void sendText(std::string_view bytes);
+// How a send ended.
+enum class SendEnd {
+    Done,      // every byte was written (or there was none to write)
+    NoPort,    // no port is open: nothing was written
+    Cancelled, // the progress callback asked to stop
+    Stalled,   // the line took no byte for sendStallLimit
+    Lost,      // the device is gone, or the write failed
+};
+
+struct SendResult {
+    std::size_t sent = 0;  // the bytes the driver took
+    std::size_t total = 0; // the bytes there were to send
+    SendEnd end = SendEnd::Done;
+    bool operator==(const SendResult &) const = default;
+};
+
+// Called between the pieces of a send with the bytes the driver has taken so
+// far; returns false to stop the send.
+using SendProgress = std::function<bool(std::size_t sent, std::size_t total)>;
+
+// Writes `bytes` to the open port exactly as given (no terminator, no line
+// ending), in pieces as the line takes them: each piece takes at most about
+// a tenth of a second, and `progress`, when given, is called after each. The
+// port's write timeouts are set for the send and restored afterwards.
+SendResult sendText(std::string_view bytes, const SendProgress &progress = {});
+
+// Shows the "Send Error" box for a send that ended early, with how far it
+// got; shows nothing for a send that completed or had no port.
+void reportSend(const SendResult &result);
 
 // Takes in the bytes waiting on the port, at most receiveLimit of them, and
 // returns them as the receive box's new text, without NUL bytes. Returns

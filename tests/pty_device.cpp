@@ -99,6 +99,21 @@ std::string PtyDevice::read(std::size_t count, std::chrono::milliseconds timeout
     return got;
 }
 
+void PtyDevice::fillLine()
+{
+    // Written through the test's own descriptor on the same terminal. The
+    // kernel makes room in batches as it moves bytes along, so fill until no
+    // room has come for a while.
+    const int fl = ::fcntl(slave_, F_GETFL);
+    ::fcntl(slave_, F_SETFL, fl | O_NONBLOCK);
+    const std::string block(4096, 'f');
+    for (pollfd pfd{slave_, POLLOUT, 0}; ::poll(&pfd, 1, 300) > 0;) {
+        while (::write(slave_, block.data(), block.size()) > 0) {
+        }
+    }
+    ::fcntl(slave_, F_SETFL, fl);
+}
+
 void PtyDevice::unplug()
 {
     if (master_ >= 0)

@@ -33,6 +33,9 @@ class PtyDevice {
     // deadline passes; returns what came.
     std::string read(std::size_t count,
                      std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    // Fills the line from the program to the device until it takes no more,
+    // as a device that stopped reading (or holds flow control) leaves it.
+    void fillLine();
     // Unplugs the device: closes the master.
     void unplug();
     // The line's speed and framing as the program left them, as "9600 8N1".

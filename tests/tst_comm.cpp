@@ -229,31 +229,36 @@ TEST(Comm, EveryCallFailsCleanlyOnceTheDeviceIsGone)
     EXPECT_FALSE(WriteFile(INVALID_HANDLE_VALUE, "x", 1, &count, nullptr));
 }
 
-TEST(Comm, AWriteTheLineDoesNotTakeGivesUpInTime)
+TEST(Comm, AWriteTheLineDoesNotTakeEndsAtItsTimeoutOrAStall)
 {
     PtyDevice device;
     PortMapping com1("COM1", device.path());
     HANDLE port = openPort("COM1");
     ASSERT_NE(port, INVALID_HANDLE_VALUE);
-    // Fill the line's output buffer through the test's own descriptor on the
-    // same terminal: the device reads nothing, as if flow control held it.
-    // The kernel makes room in batches as it moves bytes along, so fill until
-    // no room has come for a while.
-    const int fl = fcntl(device.slave(), F_GETFL);
-    fcntl(device.slave(), F_SETFL, fl | O_NONBLOCK);
-    const std::string block(4096, 'f');
-    for (pollfd pfd{device.slave(), POLLOUT, 0}; poll(&pfd, 1, 300) > 0;) {
-        while (write(device.slave(), block.data(), block.size()) > 0) {
-        }
-    }
-    fcntl(device.slave(), F_SETFL, fl);
+    device.fillLine();
 
-    const auto start = std::chrono::steady_clock::now();
+    // With a write timeout, the write returns when it passes, with what went out.
+    COMMTIMEOUTS timeouts{};
+    ASSERT_TRUE(GetCommTimeouts(port, &timeouts));
+    EXPECT_EQ(timeouts.WriteTotalTimeoutConstant, 0u);
+    timeouts.WriteTotalTimeoutConstant = 200;
+    ASSERT_TRUE(SetCommTimeouts(port, &timeouts));
     DWORD written = 99;
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(WriteFile(port, "stalled!", 8, &written, nullptr));
+    EXPECT_EQ(written, 0u);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+
+    // Without one, it gives up once the line has taken nothing for 10 s.
+    timeouts.WriteTotalTimeoutConstant = 0;
+    ASSERT_TRUE(SetCommTimeouts(port, &timeouts));
+    start = std::chrono::steady_clock::now();
     EXPECT_FALSE(WriteFile(port, "stalled!", 8, &written, nullptr));
     EXPECT_EQ(GetLastError(), ERROR_SEM_TIMEOUT);
-    EXPECT_LT(written, 8u);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_EQ(written, 0u);
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(waited, std::chrono::seconds(9));
+    EXPECT_LT(waited, std::chrono::seconds(30));
     EXPECT_TRUE(CloseHandle(port));
 }
 

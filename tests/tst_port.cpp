@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <future>
 #include <string>
@@ -63,7 +64,7 @@ TEST_F(Port, SelectorIndexPicksTheDevice)
 
 TEST_F(Port, OpenFailuresAreReportedAndLeaveNoPortOpen)
 {
-    serial::sendText("before any open"); // nothing to send to: no effect
+    EXPECT_EQ(serial::sendText("before any open").end, serial::SendEnd::NoPort);
     EXPECT_FALSE(serial::isOpen());
 
     // Nothing maps COM201, and no /dev/ttyS200 stands in for it.
@@ -126,12 +127,102 @@ TEST_F(Port, SendWritesTheTextsBytesExactly)
     EXPECT_EQ(received.get(), big);
 }
 
-TEST_F(Port, SendToAVanishedDeviceReturns)
+// A text larger than everything the line buffers between the program and the device.
+std::string longText()
+{
+    std::string text(256 * 1024, '\0');
+    for (std::size_t i = 0; i < text.size(); ++i)
+        text[i] = static_cast<char>('a' + i * 7 % 26);
+    return text;
+}
+
+Message sendError(std::size_t sent, std::size_t total)
+{
+    return {"傳送資料未完成!!\n已送出 " + std::to_string(sent) + " / " + std::to_string(total) +
+                " 位元組",
+            "Send Error"};
+}
+
+TEST_F(Port, ALongSendComesBackBetweenPiecesAndDeliversEveryByteOnceInOrder)
 {
     open();
-    com1.unplug();
+    COMMTIMEOUTS own{};
+    own.WriteTotalTimeoutMultiplier = 7;
+    own.ReadIntervalTimeout = 3;
+    ASSERT_TRUE(SetCommTimeouts(serial::hCOM, &own));
+
+    // The device starts reading only once the send has come back with the
+    // line full, and then reads as fast as it can.
+    const std::string text = longText();
+    std::promise<void> lineFull;
+    bool released = false;
+    auto received = std::async(std::launch::async, [&, full = lineFull.get_future()] {
+        full.wait();
+        return com1.read(text.size());
+    });
+    std::vector<std::size_t> progress;
+    const auto result = serial::sendText(text, [&](std::size_t sent, std::size_t total) {
+        EXPECT_EQ(total, text.size());
+        progress.push_back(sent);
+        if (sent < total && !released) {
+            released = true;
+            lineFull.set_value();
+        }
+        return true;
+    });
+    if (!released)
+        lineFull.set_value();
+    EXPECT_EQ(result, (serial::SendResult{text.size(), text.size(), serial::SendEnd::Done}));
+    EXPECT_TRUE(received.get() == text) << "bytes lost, repeated or out of order";
+    EXPECT_GE(progress.size(), 2u);
+    EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+    EXPECT_EQ(progress.back(), text.size());
+
+    serial::reportSend(result);
+    EXPECT_EQ(messages.take(), none);
+    COMMTIMEOUTS after{};
+    ASSERT_TRUE(GetCommTimeouts(serial::hCOM, &after));
+    EXPECT_EQ(after.WriteTotalTimeoutMultiplier, 7u) << "the port's own timeouts are put back";
+    EXPECT_EQ(after.WriteTotalTimeoutConstant, 0u);
+    EXPECT_EQ(after.ReadIntervalTimeout, 3u);
+}
+
+TEST_F(Port, ASendTheDeviceStopsTakingEndsAfterTenSecondsAndSaysHowFarItGot)
+{
+    open();
+    const std::string text = longText();
     const auto start = std::chrono::steady_clock::now();
-    serial::sendText("nobody listens");
+    const auto result = serial::sendText(text);
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(result.end, serial::SendEnd::Stalled);
+    EXPECT_GE(took, std::chrono::seconds(9));
+    EXPECT_LT(took, std::chrono::seconds(30));
+    EXPECT_GT(result.sent, 0u);
+    EXPECT_EQ(com1.read(text.size(), std::chrono::seconds(3)).size(), result.sent)
+        << "the count is what the device can read";
+    serial::reportSend(result);
+    EXPECT_EQ(messages.take(), std::vector{sendError(result.sent, text.size())});
+    expectOnly(com1, "the line works again");
+}
+
+TEST_F(Port, ASendToAVanishedDeviceEndsAndSaysSo)
+{
+    open();
+    const std::string text = longText();
+    const auto result = serial::sendText(text, [&](std::size_t sent, std::size_t total) {
+        if (sent < total)
+            com1.unplug();
+        return true;
+    });
+    EXPECT_EQ(result.end, serial::SendEnd::Lost);
+    EXPECT_LT(result.sent, text.size());
+    serial::reportSend(result);
+    EXPECT_EQ(messages.take(), std::vector{sendError(result.sent, text.size())});
+
+    // Already gone when the send starts: nothing is written, at once.
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(serial::sendText("nobody listens"),
+              (serial::SendResult{0, 14, serial::SendEnd::Lost}));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
     EXPECT_EQ(serial::receiveText(), std::nullopt);
 }

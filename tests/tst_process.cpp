@@ -52,6 +52,8 @@ class Program : public ::testing::Test {
     pid_t xserver = -1;
     std::string display;
     pid_t program = -1;
+    // The program's locale settings, when a test needs one.
+    std::vector<std::string> locale;
 
     void SetUp() override
     {
@@ -70,8 +72,10 @@ class Program : public ::testing::Test {
         close(fds[0]);
         ASSERT_FALSE(display.empty()) << "Xvfb did not start";
 
-        program = spawn({COMTERM_BINARY}, {"DISPLAY=" + display, "QT_QPA_PLATFORM=xcb",
-                                           "WAYLAND_DISPLAY", "COM1=" + device.path()});
+        std::vector<std::string> env{"DISPLAY=" + display, "QT_QPA_PLATFORM=xcb", "WAYLAND_DISPLAY",
+                                     "COM1=" + device.path()};
+        env.insert(env.end(), locale.begin(), locale.end());
+        program = spawn({COMTERM_BINARY}, env);
         ASSERT_TRUE(eventually([this] {
             return xdotool({"search", "--name", "^Form1$"}) == 0;
         })) << "the window did not appear";
@@ -169,6 +173,46 @@ TEST_F(Program, ClosingTheWindowEndsWithStatusZero)
     ASSERT_TRUE(eventually([] { return !portIsFree(); })) << "the port did not open";
     closeWindow();
     EXPECT_EQ(waitExit(program, 10s), 0);
+}
+
+TEST_F(Program, ClosingTheWindowDuringAStalledSendEndsWithStatusZero)
+{
+    click(336 + 40, 32 + 12);
+    ASSERT_TRUE(eventually([] { return !portIsFree(); })) << "the port did not open";
+    device.fillLine();
+    click(96 + 48, 464 + 12); // Button2: send "mSend" into a line that takes nothing
+    ASSERT_TRUE(eventually([this] {
+        return xdotool({"search", "--name", "^傳送資料$"}) == 0;
+    })) << "no progress window came up";
+    const auto start = Clock::now();
+    closeWindow();
+    EXPECT_EQ(waitExit(program, 10s), 0);
+    EXPECT_LT(Clock::now() - start, 5s) << "the send went on after the window closed";
+}
+
+class ProgramInBig5 : public Program {
+  protected:
+    void SetUp() override
+    {
+        locale = {"LOCPATH=" COMTERM_LOCALES, "LC_ALL=zh_TW.BIG5"};
+        Program::SetUp();
+    }
+};
+
+TEST_F(ProgramInBig5, TextCrossesTheLineAsBig5)
+{
+    click(336 + 40, 32 + 12);
+    ASSERT_TRUE(eventually([] { return !portIsFree(); })) << "the port did not open";
+    device.write("\xa4\xa4\xa4\xe5"); // 中文
+    ASSERT_TRUE(device.waitQueued(4));
+    click(360 + 48, 464 + 12); // Button3: receive
+    // Copy what was received into the send box, and send it back.
+    click(344 + 60, 248 + 60);
+    ASSERT_EQ(xdotool({"key", "ctrl+a", "ctrl+c"}), 0);
+    click(88 + 60, 248 + 60);
+    ASSERT_EQ(xdotool({"key", "ctrl+a", "ctrl+v"}), 0);
+    click(96 + 48, 464 + 12); // Button2: send
+    EXPECT_EQ(device.read(4), "\xa4\xa4\xa4\xe5");
 }
 
 TEST(ProgramWithoutDisplay, SaysSoInOneLineAndFails)

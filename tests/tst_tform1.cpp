@@ -8,6 +8,7 @@
 
 #include <QMessageBox>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QTimer>
 #include <QtTest>
 
@@ -24,6 +25,7 @@ struct Box {
     QString title, text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QMessageBox::StandardButtons buttons;
+    int width = 0;
 };
 
 // Runs `action`, which must bring up a modal message box, records the box
@@ -35,7 +37,8 @@ Box dismissBox(const std::function<void()> &action)
     auto *poll = new QTimer(qApp);
     QObject::connect(poll, &QTimer::timeout, poll, [&] {
         if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            seen = {box->windowTitle(), box->text(), box->icon(), box->standardButtons()};
+            seen = {box->windowTitle(), box->text(), box->icon(), box->standardButtons(),
+                    box->width()};
             found = true;
             box->button(QMessageBox::Ok)->click();
         }
@@ -210,7 +213,7 @@ class TestTForm1 : public QObject {
         QCOMPARE(QByteArray::fromStdString(com1.read(5)), "mSend");
         form->ui.mSend->setPlainText(u"傳送\n2"_s);
         QTest::mouseClick(form->ui.Button2, Qt::LeftButton);
-        QCOMPARE(QByteArray::fromStdString(com1.read(8)), "\xe5\x82\xb3\xe9\x80\x81\n2");
+        QCOMPARE(QByteArray::fromStdString(com1.read(9)), "\xe5\x82\xb3\xe9\x80\x81\r\n2");
 
         // Receive replaces whatever the box holds, the user's typing included.
         QTest::keyClicks(form->ui.mReceive, u"typed"_s);
@@ -227,11 +230,29 @@ class TestTForm1 : public QObject {
         QTest::mouseClick(form->ui.Button3, Qt::LeftButton);
         QCOMPARE(form->ui.mReceive->toPlainText(), u"bc"_s);
 
+        // A character that straddles the page shows whole, once, in the next receive.
+        com1.write(std::string(1023, 'a') + "\xe4\xbd\xa0z");
+        QVERIFY(com1.waitQueued(1027));
+        QTest::mouseClick(form->ui.Button3, Qt::LeftButton);
+        QCOMPARE(form->ui.mReceive->toPlainText(), QString(1023, u'a'));
+        QTest::mouseClick(form->ui.Button3, Qt::LeftButton);
+        QCOMPARE(form->ui.mReceive->toPlainText(), u"你z"_s);
+        // What was kept of a character belongs to its port: an open drops it.
+        com1.write("\xe4\xbd");
+        QVERIFY(com1.waitQueued(2));
+        QTest::mouseClick(form->ui.Button3, Qt::LeftButton);
+        QCOMPARE(form->ui.mReceive->toPlainText(), QString());
+        QTest::mouseClick(form->ui.Button1, Qt::LeftButton);
+        com1.write("\xa0");
+        QVERIFY(com1.waitQueued(1));
+        QTest::mouseClick(form->ui.Button3, Qt::LeftButton);
+        QCOMPARE(form->ui.mReceive->toPlainText(), u"\uFFFD"_s);
+
         // The second item opens COM2.
         QTest::mouseClick(form->findChildren<RadioItem *>()[1], Qt::LeftButton);
         QTest::mouseClick(form->ui.Button1, Qt::LeftButton);
         QTest::mouseClick(form->ui.Button2, Qt::LeftButton);
-        QCOMPARE(QByteArray::fromStdString(com2.read(8)), "\xe5\x82\xb3\xe9\x80\x81\n2");
+        QCOMPARE(QByteArray::fromStdString(com2.read(9)), "\xe5\x82\xb3\xe9\x80\x81\r\n2");
         QVERIFY(messages.take().empty());
 
         // Nothing received: the box empties. A vanished device: the box stays.
@@ -243,6 +264,54 @@ class TestTForm1 : public QObject {
         QCOMPARE(form->ui.mReceive->toPlainText(), u"kept"_s);
     }
 
+    void aLongSendShowsProgressAndCanBeCancelled()
+    {
+        PtyDevice com1;
+        PortMapping map1("COM1", com1.path());
+        form->ui.Button1->click();
+        QVERIFY(serial::isOpen());
+        // More than the line buffers, and the device reads nothing.
+        const QString line = QString(63, u'x') + u'\n';
+        form->ui.mSend->setPlainText(line.repeated(4096));
+        const std::size_t total = 4096 * 65; // each line break goes out as CR LF
+
+        QString figures;
+        bool formEnabled = true, repainted = false;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, &watch, [&] {
+            for (QWidget *w : QApplication::topLevelWidgets()) {
+                auto *dialog = qobject_cast<QProgressDialog *>(w);
+                if (dialog == nullptr || !dialog->isVisible() || !figures.isEmpty())
+                    continue;
+                figures = dialog->labelText();
+                formEnabled = form->isEnabled();
+                // The form still paints while the send runs.
+                form->ui.mReceive->setPlainText(u"painted"_s);
+                repainted = !form->grab().isNull();
+                dialog->findChild<QPushButton *>()->click();
+            }
+        });
+        watch.start(20);
+        const Box box = dismissBox([this] { form->ui.Button2->click(); });
+        watch.stop();
+
+        QVERIFY2(figures.startsWith(u"已送出 "_s), qPrintable(figures));
+        QVERIFY(figures.endsWith(u" / %1 位元組"_s.arg(total)));
+        QVERIFY(!formEnabled);
+        QVERIFY(repainted);
+        const std::size_t sent = com1.read(total, std::chrono::seconds(2)).size();
+        QVERIFY(sent > 0 && sent < total);
+        QCOMPARE(box.title, u"Send Error"_s);
+        QCOMPARE(box.text, u"傳送資料未完成!!\n已送出 %1 / %2 位元組"_s.arg(sent).arg(total));
+
+        // The window is usable again.
+        QVERIFY(form->isEnabled());
+        com1.write("after");
+        QVERIFY(com1.waitQueued(5));
+        QTest::mouseClick(form->ui.Button3, Qt::LeftButton);
+        QCOMPARE(form->ui.mReceive->toPlainText(), u"after"_s);
+    }
+
     void openFailuresShowRealMessageBoxes()
     {
         PortMapping missing("COM1", "/dev/no-such-serial-device");
@@ -251,6 +320,7 @@ class TestTForm1 : public QObject {
         QCOMPARE(box.text, u"開啟通訊阜錯誤!!"_s);
         QCOMPARE(box.icon, QMessageBox::NoIcon);
         QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QVERIFY2(box.width >= 220, "room for the caption in a title bar");
         QVERIFY(!serial::isOpen());
 
         PortMapping notATerminal("COM1", "/dev/null");

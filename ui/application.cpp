@@ -1,5 +1,7 @@
 #include "application.h"
 
+#include "message_box_qt.h"
+
 #include <QEvent>
 #include <QFont>
 #include <QIcon>
@@ -96,7 +98,9 @@ void TApplication::Run()
 
 void TApplication::ShowException(const Exception &error)
 {
-    QMessageBox::critical(nullptr, applicationName(), error.Message());
+    QMessageBox box(QMessageBox::Critical, applicationName(), error.Message(), QMessageBox::Ok);
+    fitCaption(box);
+    box.exec();
 }
 
 int TApplication::RunProtected(const std::function<void()> &body)

@@ -1,6 +1,7 @@
 #include "application.h"
 #include "tform1.h"
 
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -37,6 +38,8 @@ bool displayAvailable(int argc, char **argv)
 
 int main(int argc, char **argv)
 {
+    // The text on the line is in the locale's character set.
+    std::setlocale(LC_ALL, "");
     if (!displayAvailable(argc, argv)) {
         std::fputs("comterm: no display to open the window on (DISPLAY and WAYLAND_DISPLAY are "
                    "not set)\n",

@@ -1,6 +1,10 @@
 #include "tform1.h"
 
 #include "port.h"
+#include "send_progress.h"
+#include "text.h"
+
+#include <QApplication>
 
 TForm1 *Form1 = nullptr;
 
@@ -20,14 +24,29 @@ void TForm1::Button1Click()
 
 void TForm1::Button2Click()
 {
-    const QByteArray bytes = ui.mSend->toPlainText().toLocal8Bit();
-    serial::sendText({bytes.constData(), std::size_t(bytes.size())});
+    const QString text = ui.mSend->toPlainText();
+    const std::string bytes = serial::portText().encode(
+        {reinterpret_cast<const char16_t *>(text.utf16()), std::size_t(text.size())});
+    serial::SendResult result;
+    bool closed = false;
+    {
+        SendProgress progress(this); // gone, and the form usable again, before any box
+        result = serial::sendText(bytes, std::ref(progress));
+        closed = progress.formClosed();
+    }
+    if (closed) {
+        QApplication::quit(); // closed during the send: end as the close box does
+        return;
+    }
+    serial::reportSend(result);
 }
 
 void TForm1::Button3Click()
 {
-    if (const auto text = serial::receiveText())
-        ui.mReceive->setPlainText(QString::fromLocal8Bit(text->data(), qsizetype(text->size())));
+    if (const auto bytes = serial::receiveText()) {
+        const std::u16string text = serial::portText().decode(*bytes);
+        ui.mReceive->setPlainText(QString::fromUtf16(text.data(), qsizetype(text.size())));
+    }
 }
 
 void TForm1::Button4Click()

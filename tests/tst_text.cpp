@@ -1,0 +1,92 @@
+// The boxes' text on the line in the locale's character set: the bytes a
+// text becomes, the text bytes become however the batches fall, and the
+// line breaks.
+#include "text.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <string>
+
+namespace {
+
+using namespace std::string_literals;
+
+struct Row {
+    const char *locale;   // the user's locale
+    std::u16string text;  // as a box holds it
+    std::string bytes;    // as it travels on the line
+    std::u16string shown; // those bytes received, as the box then shows them
+};
+
+class Text : public ::testing::TestWithParam<Row> {
+  protected:
+    void SetUp() override
+    {
+        ASSERT_NE(std::setlocale(LC_ALL, GetParam().locale), nullptr)
+            << GetParam().locale << " is not there (tools/make-locales and LOCPATH)";
+    }
+    void TearDown() override { std::setlocale(LC_ALL, "C"); }
+};
+
+TEST_P(Text, EncodesInTheLocalesSetAndDecodesWholeCharactersWhereverABatchEnds)
+{
+    const Row &row = GetParam();
+    serial::TextCodec codec = serial::TextCodec::system();
+    EXPECT_EQ(codec.encode(row.text), row.bytes);
+
+    // Every way of splitting the bytes into two receives shows the same text:
+    // no character broken or shown twice, no line break doubled.
+    for (std::size_t split = 0; split <= row.bytes.size(); ++split) {
+        codec.reset();
+        std::u16string shown = codec.decode(row.bytes.substr(0, split));
+        shown += codec.decode(row.bytes.substr(split));
+        EXPECT_EQ(shown, row.shown) << "split at " << split;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Locales, Text,
+    ::testing::Values(
+        // Chinese as its Big5 bytes; an accented letter Big5 lacks becomes '?'.
+        Row{"zh_TW.BIG5", u"你好 abc\n中文é", "\xa7\x41\xa6\x6e abc\r\n\xa4\xa4\xa4\xe5?",
+            u"你好 abc\n中文?"},
+        Row{"zh_TW.UTF-8", u"你好\r\nz\xD800", "\xe4\xbd\xa0\xe5\xa5\xbd\r\nz?", u"你好\nz?"},
+        // Plain C is taken as UTF-8.
+        Row{"C", u"é\r€", "\xc3\xa9\r\n\xe2\x82\xac", u"é\n€"},
+        Row{"en_US.ISO-8859-1", u"café 你\n", "caf\xe9 ?\r\n", u"café ?\n"}),
+    [](const ::testing::TestParamInfo<Row> &info) {
+        std::string name = info.param.locale;
+        std::erase_if(name, [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); });
+        return name;
+    });
+
+TEST(TextCodec, BytesThatFormNoCharacterShowAsReplacementsAndATailEndsWithReset)
+{
+    serial::TextCodec utf8("UTF-8");
+    EXPECT_EQ(utf8.decode("a\xff\xc3(b"), u"a\uFFFD\uFFFD(b");
+    EXPECT_EQ(utf8.decode("\xe4\xbd"), u"");
+    utf8.reset(); // a new port: the two kept bytes are gone
+    EXPECT_EQ(utf8.decode("\xa0z"), u"\uFFFDz");
+
+    serial::TextCodec big5("BIG5");
+    EXPECT_EQ(big5.decode("\xffx\xa4"), u"\uFFFDx");
+    EXPECT_EQ(big5.decode("\xa4\r"), u"中\n");
+    EXPECT_EQ(big5.decode("\n\n", u"\r\n"), u"\r\n") << "the LF after a CR is the same break";
+
+    // Lines as a Windows edit control wants them.
+    EXPECT_EQ(utf8.decode("1\r\n2\n3\r4", u"\r\n"), u"1\r\n2\r\n3\r\n4");
+}
+
+TEST(TextCodec, AnUnknownSetFallsBackToUtf8AndSaysSo)
+{
+    ::testing::internal::CaptureStderr();
+    serial::TextCodec codec("NO-SUCH-CHARSET");
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(codec.charset(), "UTF-8");
+    EXPECT_EQ(codec.encode(u"é"), "\xc3\xa9");
+    EXPECT_NE(said.find("NO-SUCH-CHARSET"), std::string::npos) << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+}
+
+} // namespace

@@ -1,0 +1,62 @@
+#include "send_progress.h"
+
+#include <QApplication>
+
+namespace {
+
+constexpr int showAfterMs = 500;
+constexpr int barSteps = 1000;
+
+QString figures(std::size_t sent, std::size_t total)
+{
+    return QStringLiteral("已送出 %1 / %2 位元組").arg(sent).arg(total);
+}
+
+} // namespace
+
+SendProgress::SendProgress(QWidget *form) : form_(form), focus_(QApplication::focusWidget())
+{
+    elapsed_.start();
+}
+
+SendProgress::~SendProgress()
+{
+    dialog_.reset();
+    if (disabled_ && form_) {
+        form_->setEnabled(true);
+        if (focus_)
+            focus_->setFocus();
+    }
+}
+
+bool SendProgress::operator()(std::size_t sent, std::size_t total)
+{
+    if (sent >= total)
+        return true; // done: nothing to show or wait for
+    if (!disabled_) {
+        form_->setEnabled(false);
+        disabled_ = true;
+    }
+    if (!dialog_ && elapsed_.elapsed() >= showAfterMs) {
+        dialog_ = std::make_unique<QProgressDialog>(form_);
+        dialog_->setWindowTitle(QStringLiteral("傳送資料"));
+        dialog_->setCancelButtonText(QStringLiteral("取消"));
+        dialog_->setWindowModality(Qt::NonModal); // the form must still take its close box
+        dialog_->setAutoReset(false);
+        dialog_->setAutoClose(false);
+        dialog_->setMinimumDuration(0);
+        dialog_->setRange(0, barSteps);
+        dialog_->show();
+    }
+    if (dialog_) {
+        dialog_->setLabelText(figures(sent, total));
+        dialog_->setValue(static_cast<int>(static_cast<double>(sent) / total * barSteps));
+    }
+    QApplication::processEvents();
+    return !formClosed() && !(dialog_ && dialog_->wasCanceled());
+}
+
+bool SendProgress::formClosed() const
+{
+    return !form_ || !form_->isVisible();
+}

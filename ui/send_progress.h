@@ -1,0 +1,36 @@
+// The progress of a long send, for serial::sendText: while the send runs the
+// form is disabled, so that nothing else starts, but it keeps repainting and
+// answering the window system; once the send has taken longer than half a
+// second a small window shows the bytes sent of the total, as a bar and as
+// figures, with a Cancel button. Closing the form stops the send too.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QProgressDialog>
+#include <QWidget>
+
+#include <cstddef>
+#include <memory>
+
+class SendProgress {
+  public:
+    explicit SendProgress(QWidget *form);
+    ~SendProgress();
+    SendProgress(const SendProgress &) = delete;
+    SendProgress &operator=(const SendProgress &) = delete;
+
+    // Shows how far the send got and lets the toolkit run; false once the
+    // user has cancelled the send or closed the form.
+    bool operator()(std::size_t sent, std::size_t total);
+
+    // Whether the form was closed while the send ran.
+    bool formClosed() const;
+
+  private:
+    QPointer<QWidget> form_;
+    QPointer<QWidget> focus_;
+    QElapsedTimer elapsed_;
+    std::unique_ptr<QProgressDialog> dialog_;
+    bool disabled_ = false;
+};
