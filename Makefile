@@ -13,8 +13,13 @@ TEST_PACKAGES  = libgtest-dev libxcb1-dev xvfb xdotool fonts-noto-cjk locales
 # Cross-building the serial layers for Windows and running them under Wine.
 WINDOWS_PACKAGES = g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine64
 WINE ?= /usr/lib/wine/wine64
+# Making the Debian package, and checking it (also part of `make test`).
+PACKAGE_BUILD    ?= build-package
+PACKAGE_PACKAGES = dpkg-dev file
+CHECK_PACKAGES   = lintian appstream desktop-file-utils man-db
 
-.PHONY: all deps deps-run deps-test build run test test-windows bench clean
+.PHONY: all deps deps-run deps-test build run test test-windows package test-package test-install \
+	bench clean
 
 all: build
 
@@ -42,6 +47,7 @@ test: deps-test
 	    awk '/Test +#[0-9]+:/ { s = $$(NF-2); sub(/^[.*]+/, "", s); \
 	        printf "%8.2f  %s %s\n", $$(NF-1), $$4, s }' ctest.log | sort -rn | head -5; \
 	    exit $$status; }
+	$(MAKE) test-package
 
 # The serial operations' tests built for Windows (64-bit, run under Wine
 # against pseudo-terminals, and compared with the Linux run; 32-bit, built only).
@@ -58,6 +64,29 @@ test-windows: deps-test
 	    $(TEST_BUILD)/tests/wine_driver $(WINE) build-windows-x86_64/wineprefix \
 	    build-windows-x86_64/tests/tst_port.exe
 
+# The Debian package comterm_<version>_<arch>.deb in $(PACKAGE_BUILD), and
+# the Windows zips there when the Windows executables have been built.
+package: deps
+	@./tools/install-missing $(PACKAGE_PACKAGES)
+	cmake -S . -B $(PACKAGE_BUILD) -DCMAKE_BUILD_TYPE=Release -DCOMTERM_TESTS=OFF
+	cmake --build $(PACKAGE_BUILD) -j $(JOBS)
+	cd $(PACKAGE_BUILD) && cpack -G DEB
+	./packaging/windows-zips $(PACKAGE_BUILD)
+
+# The package's checks: validators, manual page, file list, dependencies, lintian.
+test-package: package
+	@./tools/install-missing $(CHECK_PACKAGES)
+	./packaging/check-package $(PACKAGE_BUILD)
+
+# Installs the package on this machine, starts the installed program under
+# the process test, reads its manual page and purges it again (root or sudo;
+# for CI machines).
+test-install: deps-test package
+	@./tools/install-missing $(CHECK_PACKAGES)
+	cmake -S . -B $(TEST_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCOMTERM_WERROR=ON -DCOMTERM_SANITIZE=ON
+	cmake --build $(TEST_BUILD) -j $(JOBS) --target tst_process
+	./packaging/check-package --install $(TEST_BUILD)/tests/tst_process $(PACKAGE_BUILD)
+
 # Benchmarks of the serial operations on a pseudo-terminal (optimised build).
 bench: deps-test
 	@./tools/install-missing libbenchmark-dev
@@ -66,4 +95,4 @@ bench: deps-test
 	./build-bench/bench/bench_serial --benchmark_out_format=console
 
 clean:
-	rm -rf $(BUILD) $(TEST_BUILD) build-bench build-windows-*
+	rm -rf $(BUILD) $(TEST_BUILD) $(PACKAGE_BUILD) build-bench build-windows-*

@@ -1,5 +1,6 @@
 #include "comm.h"
 #include "line_settings_posix.h"
+#include "open_failure.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -17,6 +18,8 @@
 namespace {
 
 thread_local DWORD lastError = ERROR_SUCCESS;
+// The errno behind lastError when a system call failed, else 0.
+thread_local int lastErrno = 0;
 
 struct Port {
     int fd;
@@ -60,6 +63,7 @@ DWORD errorFromErrno(int err)
 BOOL fail(DWORD error)
 {
     lastError = error;
+    lastErrno = 0;
     return FALSE;
 }
 
@@ -68,7 +72,9 @@ BOOL failErrno(Port *port = nullptr)
     const int err = errno;
     if (port != nullptr && err == EIO)
         port->lost = true;
-    return fail(errorFromErrno(err));
+    fail(errorFromErrno(err));
+    lastErrno = err;
+    return FALSE;
 }
 
 // The port behind a handle, or null (with the last error set) when the handle
@@ -116,7 +122,17 @@ DWORD GetLastError()
 
 void SetLastError(DWORD error)
 {
-    lastError = error;
+    fail(error);
+}
+
+std::string commDevicePath(LPCSTR name)
+{
+    return name != nullptr ? devicePath(name) : std::string();
+}
+
+int commLastErrno()
+{
+    return lastErrno;
 }
 
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,

@@ -1,5 +1,6 @@
 #include "port.h"
 
+#include "open_failure.h"
 #include "text.h"
 
 #include <algorithm>
@@ -52,6 +53,7 @@ void openPort(int index)
     hCOM = CreateFileA(portName(index).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                        OPEN_EXISTING, 0, nullptr);
     if (hCOM == INVALID_HANDLE_VALUE) {
+        reportOpenFailure(portName(index).c_str());
         report(commErrorText, commErrorCaption);
         return;
     }
@@ -66,6 +68,7 @@ void openPort(int index)
         configured = SetCommState(hCOM, &dcb) != FALSE;
     }
     if (!configured) {
+        reportOpenFailure(portName(index).c_str());
         report(setErrorText, setErrorCaption);
         closePort();
     }

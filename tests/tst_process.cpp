@@ -35,6 +35,14 @@ template <class F> bool eventually(F condition)
     return true;
 }
 
+// The program under test: the one just built, or the one the environment
+// variable COMTERM_BINARY names (an installed one, in the package's checks).
+std::string programPath()
+{
+    const char *named = std::getenv("COMTERM_BINARY");
+    return named != nullptr && *named != '\0' ? named : COMTERM_BINARY;
+}
+
 bool portIsFree()
 {
     HANDLE port =
@@ -75,7 +83,7 @@ class Program : public ::testing::Test {
         std::vector<std::string> env{"DISPLAY=" + display, "QT_QPA_PLATFORM=xcb", "WAYLAND_DISPLAY",
                                      "COM1=" + device.path()};
         env.insert(env.end(), locale.begin(), locale.end());
-        program = spawn({COMTERM_BINARY}, env);
+        program = spawn({programPath()}, env);
         ASSERT_TRUE(eventually([this] {
             return xdotool({"search", "--name", "^Form1$"}) == 0;
         })) << "the window did not appear";
@@ -220,7 +228,7 @@ TEST(ProgramWithoutDisplay, SaysSoInOneLineAndFails)
     int fds[2];
     ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
     const pid_t pid =
-        spawn({COMTERM_BINARY}, {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}, -1, fds[1]);
+        spawn({programPath()}, {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}, -1, fds[1]);
     close(fds[1]);
     std::string err;
     char buffer[512];

@@ -1,7 +1,10 @@
 #!/usr/bin/env python3
 """Draws the application icon, a nine-pin serial connector in 32x32 pixels
 and 16 colours, as ui/icons/comterm.png (Linux) and ui/icons/comterm.ico
-(the Windows executable's resource). Run it to regenerate both."""
+(the Windows executable's resource), and the same pixels for larger sizes
+(packaging/icons/comterm.svg, scalable, and comterm-128.png, each pixel
+four times over), so that launchers and software centres show it sharp.
+Run it from the top of the source tree to regenerate all four."""
 import struct, sys, zlib
 
 # The 16 colours of the classic VGA palette.
@@ -61,3 +64,30 @@ palette = b"".join(bytes((b, g, r, 0)) for r, g, b in PALETTE)
 image = header + palette + pixels + mask
 ico = struct.pack("<HHH", 0, 1, 1) + struct.pack("<BBBBHHII", 32, 32, 16, 0, 1, 4, len(image), 22)
 open("ui/icons/comterm.ico", "wb").write(ico + image)
+
+# The same pixels at 128x128, each repeated 4x4: a launcher or software centre
+# that wants a larger image gets sharp pixels, not a blurred upscale.
+SCALE = 4
+big = [[c for c in row for _ in range(SCALE)] for row in img for _ in range(SCALE)]
+raw = b"".join(b"\0" + bytes((row[x] << 4) | row[x + 1] for x in range(0, 32 * SCALE, 2)) for row in big)
+png = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", 32 * SCALE, 32 * SCALE, 4, 3, 0, 0, 0))
+png += chunk(b"PLTE", b"".join(bytes(c) for c in PALETTE)) + chunk(b"tRNS", b"\0")
+png += chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b"")
+open("packaging/icons/comterm-128.png", "wb").write(png)
+
+# And as SVG: one rectangle per run of equal pixels in a row, drawn with
+# crisp edges so that any size keeps the pixels square.
+rects = []
+for y, row in enumerate(img):
+    x = 0
+    while x < 32:
+        end = x
+        while end < 32 and row[end] == row[x]:
+            end += 1
+        if row[x] != CLEAR:
+            r, g, b = PALETTE[row[x]]
+            rects.append(f'<rect x="{x}" y="{y}" width="{end - x}" height="1" fill="#{r:02x}{g:02x}{b:02x}"/>')
+        x = end
+svg = ('<svg xmlns="http://www.w3.org/2000/svg" width="128" height="128" viewBox="0 0 32 32" '
+       'shape-rendering="crispEdges">\n' + "\n".join(rects) + "\n</svg>\n")
+open("packaging/icons/comterm.svg", "w").write(svg)

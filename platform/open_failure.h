@@ -1,0 +1,25 @@
+// Why the serial port did not open, for the user who started the program
+// from a terminal or reads the desktop's log: the message box cannot tell a
+// missing device from one in use or one the user may not open.
+#pragma once
+
+#include "comm.h"
+
+#ifndef _WIN32
+#include <string>
+#endif
+
+// Writes one line to standard error naming the port `name` ("COM1"), the
+// device it stands for and the system's reason for the failure of the last
+// communications call of this thread, e.g.
+//   comterm: COM1 (/dev/ttyUSB0): Permission denied; is the user in the dialout group?
+// Call it right after the failed open or settings call.
+void reportOpenFailure(LPCSTR name);
+
+#ifndef _WIN32
+// From the POSIX communications layer: the device path a port name stands
+// for (empty for a name that is no port), and the errno behind the last
+// failure of this thread (0 when the failure was not a system call's).
+std::string commDevicePath(LPCSTR name);
+int commLastErrno();
+#endif

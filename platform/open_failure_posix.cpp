@@ -1,0 +1,72 @@
+#include "open_failure.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include <grp.h>
+#include <sys/stat.h>
+
+namespace {
+
+// "; is the user in the dialout group?" when the device belongs to a group
+// other than root's that the user could be put in; empty otherwise.
+std::string groupHint(const std::string &path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || st.st_gid == 0)
+        return {};
+    const group *owner = ::getgrgid(st.st_gid);
+    if (owner == nullptr)
+        return {};
+    return std::string("; is the user in the ") + owner->gr_name + " group?";
+}
+
+std::string reason(LPCSTR name, const std::string &path)
+{
+    const int err = commLastErrno();
+    switch (err) {
+    case 0:
+        break;
+    case EWOULDBLOCK: // the lock: another handle holds the port
+        return "in use by another program or window";
+    case EBUSY:
+        return std::string(std::strerror(err)) + "; another program has it open exclusively";
+    case EACCES:
+    case EPERM:
+        return std::strerror(err) + groupHint(path);
+    case ENOENT: {
+        const char *mapped = std::getenv(name);
+        if (mapped == nullptr || *mapped == '\0')
+            return std::string(std::strerror(err)) + "; set " + name + " to the device's path";
+        return std::strerror(err);
+    }
+    case ENOTTY:
+        return std::string(std::strerror(err)) + "; not a serial port";
+    default:
+        return std::strerror(err);
+    }
+    switch (GetLastError()) {
+    case ERROR_INVALID_PARAMETER:
+        return "the device refused the line settings";
+    case ERROR_DEVICE_NOT_CONNECTED:
+        return "the device is gone";
+    default:
+        return "error " + std::to_string(GetLastError());
+    }
+}
+
+} // namespace
+
+void reportOpenFailure(LPCSTR name)
+{
+    const std::string path = commDevicePath(name);
+    const std::string port = name != nullptr ? name : "(no name)";
+    const std::string line =
+        path.empty() ? "comterm: " + port + ": no such port\n"
+                     : "comterm: " + port + " (" + path + "): " + reason(name, path) + "\n";
+    std::fputs(line.c_str(), stderr);
+    std::fflush(stderr);
+}
