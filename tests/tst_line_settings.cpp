@@ -63,12 +63,10 @@ termios filled(bool set)
 
 DCB lineSettings(DWORD baud, int byteSize, int parity, int stopBits)
 {
-    DCB dcb{};
-    dcb.BaudRate = baud;
-    dcb.ByteSize = static_cast<BYTE>(byteSize);
-    dcb.Parity = static_cast<BYTE>(parity);
-    dcb.StopBits = static_cast<BYTE>(stopBits);
-    return dcb;
+    return {.BaudRate = baud,
+            .ByteSize = BYTE(byteSize),
+            .Parity = BYTE(parity),
+            .StopBits = BYTE(stopBits)};
 }
 
 TEST(LineSettings, EveryBaudRateTranslatesToItsSpeedAndBack)
@@ -116,22 +114,19 @@ TEST(LineSettings, EveryFramingTranslatesToItsBitsAndBack)
         for (int parity = NOPARITY; parity <= SPACEPARITY; ++parity)
             for (const int stop : {ONESTOPBIT, TWOSTOPBITS})
                 for (const bool start : {false, true}) {
-                    const std::string row = std::to_string(size) + " bits, parity " +
-                                            std::to_string(parity) + ", stop " +
-                                            std::to_string(stop) + (start ? ", all set" : "");
+                    SCOPED_TRACE(testing::Message()
+                                 << size << " bits, parity " << parity << ", stop " << stop
+                                 << ", from all " << (start ? "set" : "clear"));
                     termios tio = filled(start);
-                    ASSERT_TRUE(writeLineSettings(tio, lineSettings(9600, size, parity, stop)))
-                        << row;
+                    ASSERT_TRUE(writeLineSettings(tio, lineSettings(9600, size, parity, stop)));
                     EXPECT_EQ(tio.c_cflag & framingBits,
-                              sizes[size - 5] | parities[parity] | stops[stop])
-                        << row;
-                    EXPECT_EQ(tio.c_cflag & ~framingBits, filled(start).c_cflag & ~framingBits)
-                        << "the rest is kept: " << row;
+                              sizes[size - 5] | parities[parity] | stops[stop]);
+                    EXPECT_EQ(tio.c_cflag & ~framingBits, filled(start).c_cflag & ~framingBits);
                     DCB back{};
                     readLineSettings(tio, back);
-                    EXPECT_EQ(int{back.ByteSize}, size) << row;
-                    EXPECT_EQ(int{back.Parity}, parity) << row;
-                    EXPECT_EQ(int{back.StopBits}, stop) << row;
+                    EXPECT_EQ(int{back.ByteSize}, size);
+                    EXPECT_EQ(int{back.Parity}, parity);
+                    EXPECT_EQ(int{back.StopBits}, stop);
                 }
     for (const auto &[size, parity, stop] : {std::tuple{4, NOPARITY, ONESTOPBIT},
                                              {9, NOPARITY, ONESTOPBIT},
