@@ -43,7 +43,11 @@ run: deps-run build
 test: deps-test
 	cmake -S . -B $(TEST_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCOMTERM_WERROR=ON -DCOMTERM_SANITIZE=ON
 	cmake --build $(TEST_BUILD) -j $(JOBS)
-	cd $(TEST_BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	cd $(TEST_BUILD) && { QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) \
+	    --output-log ctest.log; status=$$?; echo "Slowest tests (seconds):"; \
+	    awk '/Test +#[0-9]+:/ { s = $$(NF-2); sub(/^[.*]+/, "", s); \
+	        printf "%8.2f  %s %s\n", $$(NF-1), $$4, s }' ctest.log | sort -rn | head -5; \
+	    exit $$status; }
 	$(MAKE) test-package
 
 # The Windows program: one static comterm.exe per architecture, in

@@ -1,14 +1,13 @@
 #include "comm.h"
+#include "line_settings_posix.h"
 #include "open_failure.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <string_view>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -110,104 +109,6 @@ Port *transferPort(HANDLE handle, const void *buffer, DWORD count, LPDWORD moved
     return port;
 }
 
-// "COMn" -> the device it stands for: the environment variable COMn when it
-// is set, else /dev/ttyS<n-1>. Empty for any other name.
-std::string devicePath(std::string_view name)
-{
-    constexpr std::string_view prefix = "COM";
-    if (name.size() <= prefix.size() || name.substr(0, prefix.size()) != prefix)
-        return {};
-    const std::string_view digits = name.substr(prefix.size());
-    unsigned number = 0;
-    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
-    if (ec != std::errc{} || end != digits.data() + digits.size() || digits.front() == '0' ||
-        number > 256)
-        return {};
-    if (const char *mapped = std::getenv(std::string(name).c_str()); mapped && *mapped)
-        return mapped;
-    return "/dev/ttyS" + std::to_string(number - 1);
-}
-
-struct Speed {
-    speed_t code;
-    DWORD baud;
-};
-
-constexpr Speed speeds[] = {
-    {B50, 50},           {B75, 75},           {B110, 110},         {B134, 134},
-    {B150, 150},         {B200, 200},         {B300, 300},         {B600, 600},
-    {B1200, 1200},       {B1800, 1800},       {B2400, 2400},       {B4800, 4800},
-    {B9600, 9600},       {B19200, 19200},     {B38400, 38400},     {B57600, 57600},
-    {B115200, 115200},   {B230400, 230400},   {B460800, 460800},   {B500000, 500000},
-    {B576000, 576000},   {B921600, 921600},   {B1000000, 1000000}, {B1152000, 1152000},
-    {B1500000, 1500000}, {B2000000, 2000000}, {B2500000, 2500000}, {B3000000, 3000000},
-    {B3500000, 3500000}, {B4000000, 4000000},
-};
-
-DWORD baudOf(speed_t code)
-{
-    for (const Speed &s : speeds)
-        if (s.code == code)
-            return s.baud;
-    return 0;
-}
-
-bool speedOf(DWORD baud, speed_t &code)
-{
-    for (const Speed &s : speeds)
-        if (s.baud == baud) {
-            code = s.code;
-            return true;
-        }
-    return false;
-}
-
-// No line discipline, as on a Windows COM port: no echo, no line editing, no
-// signals, no CR/LF translation, no XON/XOFF output control, no stripping of
-// the eighth bit, and reads that return at once. Framing and hardware flow
-// control are the line settings' business and stay as they are.
-void makeRaw(termios &tio)
-{
-    tio.c_iflag &= ~tcflag_t(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON);
-    tio.c_oflag &= ~tcflag_t(OPOST);
-    tio.c_lflag &= ~tcflag_t(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
-    tio.c_cflag |= CLOCAL | CREAD;
-    tio.c_cc[VMIN] = 0;
-    tio.c_cc[VTIME] = 0;
-}
-
-constexpr tcflag_t framingBits = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB;
-
-bool setFraming(termios &tio, const DCB &dcb)
-{
-    speed_t speed;
-    if (!speedOf(dcb.BaudRate, speed) || dcb.ByteSize < 5 || dcb.ByteSize > 8 ||
-        dcb.Parity > SPACEPARITY || (dcb.StopBits != ONESTOPBIT && dcb.StopBits != TWOSTOPBITS))
-        return false;
-    constexpr tcflag_t sizes[] = {CS5, CS6, CS7, CS8};
-    tcflag_t cflag = sizes[dcb.ByteSize - 5];
-    switch (dcb.Parity) {
-    case ODDPARITY:
-        cflag |= PARENB | PARODD;
-        break;
-    case EVENPARITY:
-        cflag |= PARENB;
-        break;
-    case MARKPARITY:
-        cflag |= PARENB | CMSPAR | PARODD;
-        break;
-    case SPACEPARITY:
-        cflag |= PARENB | CMSPAR;
-        break;
-    default:
-        break;
-    }
-    if (dcb.StopBits == TWOSTOPBITS)
-        cflag |= CSTOPB;
-    tio.c_cflag = (tio.c_cflag & ~framingBits) | cflag;
-    return cfsetispeed(&tio, speed) == 0 && cfsetospeed(&tio, speed) == 0;
-}
-
 // A write gives up when the line has taken no byte for this long: a peer
 // that stopped reading, or flow control held.
 constexpr std::chrono::seconds writeStall{10};
@@ -292,16 +193,7 @@ BOOL GetCommState(HANDLE handle, LPDCB dcb)
     termios tio{};
     if (::tcgetattr(port->fd, &tio) != 0)
         return failErrno(port);
-    dcb->tio = tio;
-    dcb->BaudRate = baudOf(cfgetospeed(&tio));
-    dcb->ByteSize = static_cast<BYTE>(5 + (tio.c_cflag & CSIZE) / (CS6 - CS5));
-    if ((tio.c_cflag & PARENB) == 0)
-        dcb->Parity = NOPARITY;
-    else if (tio.c_cflag & CMSPAR)
-        dcb->Parity = (tio.c_cflag & PARODD) ? MARKPARITY : SPACEPARITY;
-    else
-        dcb->Parity = (tio.c_cflag & PARODD) ? ODDPARITY : EVENPARITY;
-    dcb->StopBits = (tio.c_cflag & CSTOPB) ? TWOSTOPBITS : ONESTOPBIT;
+    readLineSettings(tio, *dcb);
     return TRUE;
 }
 
@@ -313,7 +205,7 @@ BOOL SetCommState(HANDLE handle, LPDCB dcb)
     if (dcb == nullptr)
         return fail(ERROR_INVALID_PARAMETER);
     termios wanted = dcb->tio;
-    if (!setFraming(wanted, *dcb))
+    if (!writeLineSettings(wanted, *dcb))
         return fail(ERROR_INVALID_PARAMETER);
     if (::tcsetattr(port->fd, TCSANOW, &wanted) != 0)
         return failErrno(port);

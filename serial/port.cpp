@@ -17,6 +17,13 @@ namespace {
 
 MessageBoxFunction showMessage = &MessageBoxUtf8;
 
+void endAtOnce(int status)
+{
+    std::_Exit(status);
+}
+
+EndProcessFunction endProcess = &endAtOnce;
+
 void report(const char *text, const char *caption)
 {
     showMessage(nullptr, text, caption, MB_OK);
@@ -151,7 +158,13 @@ void closeAndExit()
 {
     closePort();
     std::fflush(nullptr);
+    endProcess(0);
     std::_Exit(0);
+}
+
+void setEndProcess(EndProcessFunction end)
+{
+    endProcess = end != nullptr ? end : &endAtOnce;
 }
 
 } // namespace serial

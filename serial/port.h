@@ -89,6 +89,12 @@ void closePort();
 // one of its own event handlers). Standard streams are flushed first.
 [[noreturn]] void closeAndExit();
 
+// How closeAndExit ends the process, given the exit status: std::_Exit unless
+// replaced. Tests replace it to look at the state the process would end in;
+// a replacement that returns is followed by std::_Exit.
+using EndProcessFunction = void (*)(int status);
+void setEndProcess(EndProcessFunction end);
+
 // The message box the operations show their failures in, given UTF-8 text:
 // MessageBoxUtf8 unless replaced. Tests replace it to record what would be
 // shown.

@@ -4,9 +4,6 @@
 // on the test's requests. Both offer the same members.
 #pragma once
 
-#include <string>
-#include <vector>
-
 #ifdef _WIN32
 #include "remote_device.h"
 using Device = RemoteDevice;
@@ -19,6 +16,3 @@ using Device = PtyDevice;
 // Whether the test runs under Wine, whose COM ports differ from Windows' in
 // places; tests skip what Wine cannot show.
 bool runningOnWine();
-
-// Runs this test program again with `args` and returns its exit status.
-int runSelf(const std::vector<std::string> &args);

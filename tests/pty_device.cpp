@@ -1,7 +1,5 @@
 #include "device.h"
 
-#include "child_process.h"
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -35,6 +33,17 @@ PtyDevice::PtyDevice()
     path_ = name;
     ::fcntl(master_, F_SETFD, FD_CLOEXEC);
     ::fcntl(slave_, F_SETFD, FD_CLOEXEC);
+    // A port keeps whatever the last program left; leave this one as a login
+    // shell or a modem tool might have, so that the program must set it up.
+    termios tio{};
+    if (::tcgetattr(slave_, &tio) != 0)
+        throw std::runtime_error(std::string("tcgetattr: ") + std::strerror(errno));
+    tio.c_cflag |= CSTOPB;
+    tio.c_iflag |= INLCR | IGNCR | ICRNL | IXON | ISTRIP;
+    tio.c_lflag |= ECHO | ICANON | ISIG | IEXTEN;
+    tio.c_oflag |= OPOST | ONLCR;
+    if (::tcsetattr(slave_, TCSANOW, &tio) != 0)
+        throw std::runtime_error(std::string("tcsetattr: ") + std::strerror(errno));
 }
 
 PtyDevice::~PtyDevice()
@@ -125,11 +134,14 @@ std::string PtyDevice::lineSettings() const
            ((tio.c_cflag & CSTOPB) ? '2' : '1');
 }
 
-PortMapping::PortMapping(const char *name, const std::string &path) : name_(name)
+PortMapping::PortMapping(const char *name, const std::optional<std::string> &path) : name_(name)
 {
     if (const char *value = std::getenv(name))
         previous_ = value;
-    ::setenv(name, path.c_str(), 1);
+    if (path)
+        ::setenv(name, path->c_str(), 1);
+    else
+        ::unsetenv(name);
 }
 
 PortMapping::~PortMapping()
@@ -143,11 +155,4 @@ PortMapping::~PortMapping()
 bool runningOnWine()
 {
     return false;
-}
-
-int runSelf(const std::vector<std::string> &args)
-{
-    std::vector<std::string> argv{"/proc/self/exe"};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return waitExit(spawn(argv));
 }

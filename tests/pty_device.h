@@ -1,6 +1,8 @@
 // A pseudo-terminal pair that plays the device on the other end of a serial
 // line: the program opens the slave's path as its port, the test talks on
-// the master. Every wait has a deadline; nothing sleeps a fixed time.
+// the master. The slave starts with the settings another program might have
+// left (two stop bits, CR/LF translations, XON/XOFF, echo, line editing).
+// Every wait has a deadline; nothing sleeps a fixed time.
 #pragma once
 
 #include <chrono>
@@ -45,11 +47,11 @@ class PtyDevice {
     std::string path_;
 };
 
-// Points the environment variable `name` (COM1, COM2) at `path` while it
-// lives, then back to what it was.
+// Points the environment variable `name` (COM1, COM2) at `path`, or unsets
+// it for no path, while it lives; then puts it back as it was.
 class PortMapping {
   public:
-    PortMapping(const char *name, const std::string &path);
+    PortMapping(const char *name, const std::optional<std::string> &path);
     ~PortMapping();
     PortMapping(const PortMapping &) = delete;
     PortMapping &operator=(const PortMapping &) = delete;

@@ -105,24 +105,3 @@ bool runningOnWine()
     const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
     return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
-
-int runSelf(const std::vector<std::string> &args)
-{
-    char self[MAX_PATH];
-    GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string command = '"' + std::string(self) + '"';
-    for (const std::string &arg : args)
-        command += " \"" + arg + '"';
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process))
-        return -1;
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD status = 0;
-    GetExitCodeProcess(process.hProcess, &status);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return static_cast<int>(status);
-}

@@ -16,8 +16,8 @@
 
 namespace {
 
-const Message commError{serial::commErrorText, serial::commErrorCaption};
-const Message setError{serial::setErrorText, serial::setErrorCaption};
+const Message commError{"開啟通訊阜錯誤!!", "Comm Error"};
+const Message setError{"開啟通訊阜設定錯誤!!", "Set Error"};
 
 TEST(OpenFailure, OneLineOnStandardErrorSaysWhy)
 {

@@ -7,10 +7,13 @@
 #include "tform1.h"
 
 #include <QMessageBox>
+#include <QProcess>
 #include <QProgressDialog>
 #include <QTimer>
 #include <QtTest>
 
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <stdexcept>
 
@@ -46,6 +49,25 @@ Box dismissBox(const std::function<void()> &action)
     if (!found)
         qWarning("no message box came up");
     return seen;
+}
+
+constexpr const char *exitFromClickFlag = "--exit-from-click";
+
+// The child's side of exitButtonEndsAtOnce: opens the port and clicks the
+// exit button from inside the event loop, with the application and the window
+// alive. An exit handler that ran would end it with status 5; a return from
+// the loop, with 4.
+int exitFromClick()
+{
+    std::atexit([] { std::_Exit(5); });
+    TForm1 form;
+    form.show();
+    QTimer::singleShot(0, &form, [&form] {
+        QTest::mouseClick(form.ui.Button1, Qt::LeftButton);
+        QTest::mouseClick(form.ui.Button4, Qt::LeftButton);
+    });
+    QApplication::exec();
+    return 4;
 }
 
 } // namespace
@@ -127,7 +149,8 @@ class TestTForm1 : public QObject {
         QCOMPARE(form->font().family(), u"MS Sans Serif"_s);
         QCOMPARE(form->font().pointSize(), 8);
         QVERIFY(!form->font().bold());
-        QCOMPARE(form->palette().color(QPalette::Window),
+        // The window is drawn in the button face colour (a corner no control covers).
+        QCOMPARE(form->grab().toImage().pixelColor(4, 4),
                  QApplication::palette().color(QPalette::Button));
 
         // Created by the application, the window takes its place and outer size.
@@ -337,6 +360,19 @@ class TestTForm1 : public QObject {
         QCOMPARE(form->ui.rdCOM->ItemIndex(), 1);
     }
 
+    void exitButtonEndsAtOnce()
+    {
+        PtyDevice com1;
+        PortMapping map1("COM1", com1.path());
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedChannels);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QString::fromLatin1(exitFromClickFlag)});
+        QVERIFY(child.waitForFinished(30000));
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child.exitCode(), 0);
+    }
+
     void entryPointReportsWhatEscapes()
     {
         int status = -1;
@@ -360,6 +396,8 @@ int main(int argc, char **argv)
 {
     TApplication app(argc, argv);
     app.Initialize();
+    if (argc > 1 && std::strcmp(argv[1], exitFromClickFlag) == 0)
+        return exitFromClick();
     TestTForm1 test;
     return QTest::qExec(&test, argc, argv);
 }

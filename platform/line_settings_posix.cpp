@@ -1,0 +1,116 @@
+#include "line_settings_posix.h"
+
+#include <charconv>
+#include <cstdlib>
+
+namespace {
+
+struct Speed {
+    speed_t code;
+    DWORD baud;
+};
+
+constexpr Speed speeds[] = {
+    {B50, 50},           {B75, 75},           {B110, 110},         {B134, 134},
+    {B150, 150},         {B200, 200},         {B300, 300},         {B600, 600},
+    {B1200, 1200},       {B1800, 1800},       {B2400, 2400},       {B4800, 4800},
+    {B9600, 9600},       {B19200, 19200},     {B38400, 38400},     {B57600, 57600},
+    {B115200, 115200},   {B230400, 230400},   {B460800, 460800},   {B500000, 500000},
+    {B576000, 576000},   {B921600, 921600},   {B1000000, 1000000}, {B1152000, 1152000},
+    {B1500000, 1500000}, {B2000000, 2000000}, {B2500000, 2500000}, {B3000000, 3000000},
+    {B3500000, 3500000}, {B4000000, 4000000},
+};
+
+bool speedOf(DWORD baud, speed_t &code)
+{
+    for (const Speed &s : speeds)
+        if (s.baud == baud) {
+            code = s.code;
+            return true;
+        }
+    return false;
+}
+
+DWORD baudOf(speed_t code)
+{
+    for (const Speed &s : speeds)
+        if (s.code == code)
+            return s.baud;
+    return 0;
+}
+
+} // namespace
+
+std::string devicePath(std::string_view name)
+{
+    constexpr std::string_view prefix = "COM";
+    if (name.size() <= prefix.size() || name.substr(0, prefix.size()) != prefix)
+        return {};
+    const std::string_view digits = name.substr(prefix.size());
+    unsigned number = 0;
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+    if (ec != std::errc{} || end != digits.data() + digits.size() || digits.front() == '0' ||
+        number > 256)
+        return {};
+    if (const char *mapped = std::getenv(std::string(name).c_str()); mapped && *mapped)
+        return mapped;
+    return "/dev/ttyS" + std::to_string(number - 1);
+}
+
+void makeRaw(termios &tio)
+{
+    tio.c_iflag &= ~tcflag_t(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON);
+    tio.c_oflag &= ~tcflag_t(OPOST);
+    tio.c_lflag &= ~tcflag_t(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+    tio.c_cflag |= CLOCAL | CREAD;
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+}
+
+void readLineSettings(const termios &tio, DCB &dcb)
+{
+    dcb.tio = tio;
+    dcb.BaudRate = baudOf(cfgetospeed(&tio));
+    dcb.ByteSize = static_cast<BYTE>(5 + (tio.c_cflag & CSIZE) / (CS6 - CS5));
+    if ((tio.c_cflag & PARENB) == 0)
+        dcb.Parity = NOPARITY;
+    else if (tio.c_cflag & CMSPAR)
+        dcb.Parity = (tio.c_cflag & PARODD) ? MARKPARITY : SPACEPARITY;
+    else
+        dcb.Parity = (tio.c_cflag & PARODD) ? ODDPARITY : EVENPARITY;
+    dcb.StopBits = (tio.c_cflag & CSTOPB) ? TWOSTOPBITS : ONESTOPBIT;
+}
+
+bool writeLineSettings(termios &tio, const DCB &dcb)
+{
+    speed_t speed;
+    if (!speedOf(dcb.BaudRate, speed) || dcb.ByteSize < 5 || dcb.ByteSize > 8 ||
+        dcb.Parity > SPACEPARITY || (dcb.StopBits != ONESTOPBIT && dcb.StopBits != TWOSTOPBITS))
+        return false;
+    constexpr tcflag_t sizes[] = {CS5, CS6, CS7, CS8};
+    tcflag_t cflag = sizes[dcb.ByteSize - 5];
+    switch (dcb.Parity) {
+    case ODDPARITY:
+        cflag |= PARENB | PARODD;
+        break;
+    case EVENPARITY:
+        cflag |= PARENB;
+        break;
+    case MARKPARITY:
+        cflag |= PARENB | CMSPAR | PARODD;
+        break;
+    case SPACEPARITY:
+        cflag |= PARENB | CMSPAR;
+        break;
+    default:
+        break;
+    }
+    if (dcb.StopBits == TWOSTOPBITS)
+        cflag |= CSTOPB;
+    termios wanted = tio;
+    wanted.c_cflag = (wanted.c_cflag & ~framingBits) | cflag;
+    if (cfsetispeed(&wanted, speed) != 0 || cfsetospeed(&wanted, speed) != 0)
+        return false;
+    tio = wanted;
+    return true;
+}

@@ -1,0 +1,183 @@
+// What the POSIX layer decides before it touches a port: which device a COM
+// name opens, and how the line settings translate to termios and back. A
+// pseudo-terminal keeps 8 data bits and no parity whatever it is told, so
+// these rows are checked on the translation itself.
+#include "line_settings_posix.h"
+#include "pty_device.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <tuple>
+#include <utility>
+
+namespace {
+
+TEST(DeviceMap, NamesMapToTheirVariableOrTheirStandardDevice)
+{
+    // The name, its environment variable (null: unset), and the path it
+    // stands for (empty: none).
+    const std::tuple<const char *, const char *, const char *> rows[] = {
+        {"COM1", nullptr, "/dev/ttyS0"},
+        {"COM2", nullptr, "/dev/ttyS1"},
+        {"COM1", "", "/dev/ttyS0"},
+        {"COM2", "", "/dev/ttyS1"},
+        {"COM1", "/dev/ttyUSB0", "/dev/ttyUSB0"},
+        {"COM2", "/dev/ttyACM3", "/dev/ttyACM3"},
+        {"COM10", nullptr, "/dev/ttyS9"},
+        {"COM256", nullptr, "/dev/ttyS255"},
+        {"COM257", nullptr, ""},
+        {"COM0", "/dev/ttyUSB0", ""},
+        {"COM02", "/dev/ttyUSB0", ""},
+        {"COM", nullptr, ""},
+        {"COM2x", nullptr, ""},
+        {"COM-1", nullptr, ""},
+        {"COM+1", nullptr, ""},
+        {"com1", "/dev/ttyUSB0", ""},
+        {"LPT1", "/dev/lp0", ""},
+        {"", nullptr, ""},
+        {"COM99999999999", nullptr, ""},
+        {"/dev/ttyS0", nullptr, ""}};
+    for (const auto &[name, variable, path] : rows) {
+        const PortMapping mapping(name,
+                                  variable ? std::optional<std::string>(variable) : std::nullopt);
+        EXPECT_EQ(devicePath(name), path)
+            << name << " with the variable "
+            << (variable ? '"' + std::string(variable) + '"' : "unset");
+    }
+}
+
+// Every bit of every flag word set, or none: a translation must set what it
+// owns and clear what it owns from either state, and keep the rest.
+termios filled(bool set)
+{
+    termios tio{};
+    const tcflag_t all = set ? ~tcflag_t{0} : 0;
+    tio.c_iflag = tio.c_oflag = tio.c_lflag = all;
+    tio.c_cflag = all & ~tcflag_t(CBAUD);
+    for (cc_t &c : tio.c_cc)
+        c = set ? 0x7f : 0;
+    cfsetspeed(&tio, B9600);
+    return tio;
+}
+
+DCB lineSettings(DWORD baud, int byteSize, int parity, int stopBits)
+{
+    return {.BaudRate = baud,
+            .ByteSize = BYTE(byteSize),
+            .Parity = BYTE(parity),
+            .StopBits = BYTE(stopBits)};
+}
+
+TEST(LineSettings, EveryBaudRateTranslatesToItsSpeedAndBack)
+{
+    const std::pair<DWORD, speed_t> rates[] = {
+        {50, B50},           {75, B75},           {110, B110},         {134, B134},
+        {150, B150},         {200, B200},         {300, B300},         {600, B600},
+        {1200, B1200},       {1800, B1800},       {2400, B2400},       {4800, B4800},
+        {9600, B9600},       {19200, B19200},     {38400, B38400},     {57600, B57600},
+        {115200, B115200},   {230400, B230400},   {460800, B460800},   {500000, B500000},
+        {576000, B576000},   {921600, B921600},   {1000000, B1000000}, {1152000, B1152000},
+        {1500000, B1500000}, {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000},
+        {3500000, B3500000}, {4000000, B4000000}};
+    for (const auto &[baud, speed] : rates) {
+        termios tio = filled(true);
+        ASSERT_TRUE(writeLineSettings(tio, lineSettings(baud, 8, NOPARITY, ONESTOPBIT))) << baud;
+        EXPECT_EQ(cfgetospeed(&tio), speed) << baud;
+        EXPECT_EQ(cfgetispeed(&tio), speed) << baud;
+        DCB back{};
+        readLineSettings(tio, back);
+        EXPECT_EQ(back.BaudRate, baud);
+    }
+    // Rates the layer does not offer are refused and change nothing; a speed
+    // it does not know reads as 0.
+    for (const DWORD baud : {0u, 1u, 14400u, 56000u, 128000u, 256000u, 4000001u}) {
+        termios tio = filled(true);
+        EXPECT_FALSE(writeLineSettings(tio, lineSettings(baud, 8, NOPARITY, ONESTOPBIT))) << baud;
+        EXPECT_EQ(tio.c_cflag, filled(true).c_cflag) << baud;
+    }
+    termios hungUp = filled(false);
+    cfsetospeed(&hungUp, B0);
+    DCB back{};
+    readLineSettings(hungUp, back);
+    EXPECT_EQ(back.BaudRate, 0u);
+}
+
+TEST(LineSettings, EveryFramingTranslatesToItsBitsAndBack)
+{
+    const tcflag_t sizes[] = {CS5, CS6, CS7, CS8}; // byte sizes 5 to 8
+    // NOPARITY, ODDPARITY, EVENPARITY, MARKPARITY, SPACEPARITY
+    const tcflag_t parities[] = {0, PARENB | PARODD, PARENB, PARENB | PARODD | CMSPAR,
+                                 PARENB | CMSPAR};
+    const tcflag_t stops[] = {0, 0, CSTOPB}; // ONESTOPBIT, (1.5), TWOSTOPBITS
+    for (int size = 5; size <= 8; ++size)
+        for (int parity = NOPARITY; parity <= SPACEPARITY; ++parity)
+            for (const int stop : {ONESTOPBIT, TWOSTOPBITS})
+                for (const bool start : {false, true}) {
+                    SCOPED_TRACE(testing::Message()
+                                 << size << " bits, parity " << parity << ", stop " << stop
+                                 << ", from all " << (start ? "set" : "clear"));
+                    termios tio = filled(start);
+                    ASSERT_TRUE(writeLineSettings(tio, lineSettings(9600, size, parity, stop)));
+                    EXPECT_EQ(tio.c_cflag & framingBits,
+                              sizes[size - 5] | parities[parity] | stops[stop]);
+                    EXPECT_EQ(tio.c_cflag & ~framingBits, filled(start).c_cflag & ~framingBits);
+                    DCB back{};
+                    readLineSettings(tio, back);
+                    EXPECT_EQ(int{back.ByteSize}, size);
+                    EXPECT_EQ(int{back.Parity}, parity);
+                    EXPECT_EQ(int{back.StopBits}, stop);
+                }
+    for (const auto &[size, parity, stop] : {std::tuple{4, NOPARITY, ONESTOPBIT},
+                                             {9, NOPARITY, ONESTOPBIT},
+                                             {8, SPACEPARITY + 1, ONESTOPBIT},
+                                             {8, NOPARITY, ONE5STOPBITS},
+                                             {8, NOPARITY, 3}}) {
+        termios tio = filled(false);
+        EXPECT_FALSE(writeLineSettings(tio, lineSettings(9600, size, parity, stop)))
+            << size << ' ' << parity << ' ' << stop;
+        EXPECT_EQ(tio.c_cflag, filled(false).c_cflag);
+    }
+}
+
+TEST(LineSettings, RawModeClearsTheLineDisciplineAndKeepsTheRest)
+{
+    enum Effect { Cleared, Kept, Set };
+    const std::tuple<const char *, tcflag_t termios::*, tcflag_t, Effect> rows[] = {
+        {"IGNBRK", &termios::c_iflag, IGNBRK, Cleared},
+        {"BRKINT", &termios::c_iflag, BRKINT, Cleared},
+        {"PARMRK", &termios::c_iflag, PARMRK, Cleared},
+        {"ISTRIP", &termios::c_iflag, ISTRIP, Cleared},
+        {"INLCR", &termios::c_iflag, INLCR, Cleared},
+        {"IGNCR", &termios::c_iflag, IGNCR, Cleared},
+        {"ICRNL", &termios::c_iflag, ICRNL, Cleared},
+        {"IXON", &termios::c_iflag, IXON, Cleared},
+        {"IXOFF", &termios::c_iflag, IXOFF, Kept},
+        {"INPCK", &termios::c_iflag, INPCK, Kept},
+        {"OPOST", &termios::c_oflag, OPOST, Cleared},
+        {"ECHO", &termios::c_lflag, ECHO, Cleared},
+        {"ECHONL", &termios::c_lflag, ECHONL, Cleared},
+        {"ICANON", &termios::c_lflag, ICANON, Cleared},
+        {"ISIG", &termios::c_lflag, ISIG, Cleared},
+        {"IEXTEN", &termios::c_lflag, IEXTEN, Cleared},
+        {"CLOCAL", &termios::c_cflag, CLOCAL, Set},
+        {"CREAD", &termios::c_cflag, CREAD, Set},
+        {"CRTSCTS", &termios::c_cflag, CRTSCTS, Kept},
+        {"HUPCL", &termios::c_cflag, HUPCL, Kept},
+        {"CSTOPB", &termios::c_cflag, CSTOPB, Kept},
+        {"PARENB", &termios::c_cflag, PARENB, Kept}};
+    for (const bool start : {false, true}) {
+        termios tio = filled(start);
+        makeRaw(tio);
+        for (const auto &[name, word, bit, effect] : rows)
+            EXPECT_EQ((tio.*word & bit) != 0, effect == Set || (effect == Kept && start))
+                << name << (start ? " from all set" : " from none set");
+        EXPECT_EQ(tio.c_cflag & CSIZE, filled(start).c_cflag & CSIZE);
+        EXPECT_EQ(cfgetospeed(&tio), speed_t(B9600));
+        EXPECT_EQ(tio.c_cc[VMIN], 0) << "reads return at once";
+        EXPECT_EQ(tio.c_cc[VTIME], 0);
+        EXPECT_EQ(tio.c_cc[VINTR], filled(start).c_cc[VINTR]);
+    }
+}
+
+} // namespace
