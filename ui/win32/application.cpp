@@ -40,7 +40,7 @@ int WINAPI ownedMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
 
 void TApplication::Initialize()
 {
-    const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+    const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
 }
 

@@ -35,7 +35,8 @@ class TApplication {
     // The caption of the exception box: the program's name.
     std::wstring Title = L"comterm";
 
-    // Loads the common controls the windows are made of.
+    // Loads the common controls the windows are made of (the progress bar
+    // of a long send among them).
     void Initialize();
 
     // Creates a form, stores it in `form` and, for the first one, makes it the
