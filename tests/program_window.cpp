@@ -204,7 +204,10 @@ HWND ProgramWindow::focus() const
 
 void ProgramWindow::press(WORD key, WORD modifier) const
 {
+    // Typed keys go to the foreground window; without a window manager
+    // nothing else activates the form.
     SetForegroundWindow(form_);
+    poll([&] { return GetForegroundWindow() == form_; }, 5s);
     std::vector<INPUT> inputs;
     const auto add = [&](WORD vk, bool up) {
         INPUT input{};

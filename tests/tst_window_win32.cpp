@@ -418,7 +418,7 @@ TEST_P(Exit, EndsWithStatusZeroAndFreesThePort)
         program.press(VK_F4, VK_MENU);
         break;
     }
-    EXPECT_EQ(program.exitStatus(5s), 0u);
+    EXPECT_EQ(program.exitStatus(15s), 0u);
     EXPECT_EQ(program.messageBox(), std::nullopt);
     EXPECT_TRUE(released(com1));
 }
