@@ -13,6 +13,7 @@
 
 #include <windows.h>
 
+#include <cstdlib>
 #include <cwchar>
 #include <future>
 #include <string>
@@ -168,6 +169,49 @@ TEST_F(Window, ShowsItsControlsWhereTheLayoutPlacesThem)
     wchar_t folder[MAX_PATH] = {};
     GetCurrentDirectoryW(MAX_PATH, folder);
     program.screenshot(std::wstring(folder) + L"\\Form1-cp" + std::to_wstring(GetACP()) + L".bmp");
+}
+
+// Sets the screen's DPI for programs started while it lives (Wine reads it
+// from the registry when a program starts), then puts the old value back.
+class ScreenDpi {
+  public:
+    explicit ScreenDpi(DWORD dpi)
+    {
+        had_ = RegGetValueW(HKEY_CURRENT_USER, key, L"LogPixels", RRF_RT_REG_DWORD, nullptr, &old_,
+                            &size_) == ERROR_SUCCESS;
+        RegSetKeyValueW(HKEY_CURRENT_USER, key, L"LogPixels", REG_DWORD, &dpi, sizeof dpi);
+    }
+    ~ScreenDpi()
+    {
+        if (had_)
+            RegSetKeyValueW(HKEY_CURRENT_USER, key, L"LogPixels", REG_DWORD, &old_, sizeof old_);
+        else
+            RegDeleteKeyValueW(HKEY_CURRENT_USER, key, L"LogPixels");
+    }
+    ScreenDpi(const ScreenDpi &) = delete;
+    ScreenDpi &operator=(const ScreenDpi &) = delete;
+
+  private:
+    static constexpr const wchar_t *key = L"Control Panel\\Desktop";
+    DWORD old_ = 0, size_ = sizeof old_;
+    bool had_ = false;
+};
+
+TEST_F(Window, ScalesTheLayoutByTheScreensDpi)
+{
+    const ScreenDpi dpi(144);
+    ProgramWindow scaled(programPath());
+    for (const ControlRow &row : controls) {
+        SCOPED_TRACE("control " + std::to_string(row.id));
+        const ClientRect r = clientRectOf(scaled.control(row.id));
+        const auto isScaled = [](int value, int at96) {
+            return std::abs(value * 2 - at96 * 3) <= 2;
+        };
+        EXPECT_TRUE(isScaled(r.left, row.rect.left) && isScaled(r.top, row.rect.top) &&
+                    isScaled(r.width, row.rect.width) && isScaled(r.height, row.rect.height))
+            << ::testing::PrintToString(r) << " is not 1.5 times "
+            << ::testing::PrintToString(row.rect);
+    }
 }
 
 TEST_F(Window, KeysMoveTheFocusInOrderAndEditTheBoxes)
