@@ -29,7 +29,6 @@
 #include <string>
 #include <vector>
 
-#include <clocale>
 #include <csignal>
 
 #include <fcntl.h>
@@ -130,20 +129,23 @@ bool linksChineseFont(const fs::path &prefix, const std::string &wine, const std
     return linked();
 }
 
-// How many processes besides this one hold `path` open.
+// How many processes besides this one hold `path` open. Processes come and
+// go while it looks: a folder that vanishes is skipped.
 int holders(const std::string &path)
 {
     const std::string self = std::to_string(getpid());
     int count = 0;
     std::error_code ec;
-    for (const auto &process : fs::directory_iterator("/proc", ec)) {
-        const std::string pid = process.path().filename();
+    for (fs::directory_iterator process("/proc", ec), end; !ec && process != end;
+         process.increment(ec)) {
+        const std::string pid = process->path().filename();
         if (pid == self || !std::isdigit(static_cast<unsigned char>(pid[0])))
             continue;
         std::error_code fdError;
-        for (const auto &fd : fs::directory_iterator(process.path() / "fd", fdError)) {
+        for (fs::directory_iterator fd(process->path() / "fd", fdError); !fdError && fd != end;
+             fd.increment(fdError)) {
             std::error_code linkError;
-            if (fs::read_symlink(fd.path(), linkError) == path) {
+            if (fs::read_symlink(fd->path(), linkError) == path) {
                 ++count;
                 break;
             }
