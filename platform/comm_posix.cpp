@@ -125,11 +125,6 @@ void SetLastError(DWORD error)
     fail(error);
 }
 
-std::string commDevicePath(LPCSTR name)
-{
-    return name != nullptr ? devicePath(name) : std::string();
-}
-
 int commLastErrno()
 {
     return lastErrno;
@@ -365,7 +360,11 @@ BOOL CloseHandle(HANDLE handle)
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE)
         return fail(ERROR_INVALID_HANDLE);
     auto *port = static_cast<Port *>(handle);
-    // Closing the descriptor releases the lock with it.
+    // Exclusive mode stays with the terminal while any other descriptor
+    // keeps it open (a pseudo-terminal's other side, a modem manager): drop
+    // it, or nobody but root could open the port again. Closing the
+    // descriptor releases the lock with it.
+    ::ioctl(port->fd, TIOCNXCL);
     const int rc = ::close(port->fd);
     delete port;
     if (rc != 0 && errno != EINTR && errno != EIO)
