@@ -82,12 +82,24 @@ BOOL failErrno(Port *port = nullptr)
 Port *portOf(HANDLE handle)
 {
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
-        lastError = ERROR_INVALID_HANDLE;
+        fail(ERROR_INVALID_HANDLE);
         return nullptr;
     }
     auto *port = static_cast<Port *>(handle);
     if (port->lost) {
-        lastError = ERROR_DEVICE_NOT_CONNECTED;
+        fail(ERROR_DEVICE_NOT_CONNECTED);
+        return nullptr;
+    }
+    return port;
+}
+
+// The port for a call that fills in or reads `argument`; null (with the last
+// error set) when the handle is no open port or the argument is missing.
+Port *portFor(HANDLE handle, const void *argument)
+{
+    Port *port = portOf(handle);
+    if (port != nullptr && argument == nullptr) {
+        fail(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
     return port;
@@ -103,7 +115,7 @@ Port *transferPort(HANDLE handle, const void *buffer, DWORD count, LPDWORD moved
         *moved = 0;
     Port *port = portOf(handle);
     if (port != nullptr && ((buffer == nullptr && count > 0) || overlapped != nullptr)) {
-        lastError = ERROR_INVALID_PARAMETER;
+        fail(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
     return port;
@@ -180,11 +192,9 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
 
 BOOL GetCommState(HANDLE handle, LPDCB dcb)
 {
-    Port *port = portOf(handle);
+    Port *port = portFor(handle, dcb);
     if (port == nullptr)
         return FALSE;
-    if (dcb == nullptr)
-        return fail(ERROR_INVALID_PARAMETER);
     termios tio{};
     if (::tcgetattr(port->fd, &tio) != 0)
         return failErrno(port);
@@ -194,11 +204,9 @@ BOOL GetCommState(HANDLE handle, LPDCB dcb)
 
 BOOL SetCommState(HANDLE handle, LPDCB dcb)
 {
-    Port *port = portOf(handle);
+    Port *port = portFor(handle, dcb);
     if (port == nullptr)
         return FALSE;
-    if (dcb == nullptr)
-        return fail(ERROR_INVALID_PARAMETER);
     termios wanted = dcb->tio;
     if (!writeLineSettings(wanted, *dcb))
         return fail(ERROR_INVALID_PARAMETER);
@@ -321,22 +329,18 @@ BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD count, LPDWORD written, LPOV
 
 BOOL GetCommTimeouts(HANDLE handle, LPCOMMTIMEOUTS timeouts)
 {
-    Port *port = portOf(handle);
+    Port *port = portFor(handle, timeouts);
     if (port == nullptr)
         return FALSE;
-    if (timeouts == nullptr)
-        return fail(ERROR_INVALID_PARAMETER);
     *timeouts = port->timeouts;
     return TRUE;
 }
 
 BOOL SetCommTimeouts(HANDLE handle, LPCOMMTIMEOUTS timeouts)
 {
-    Port *port = portOf(handle);
+    Port *port = portFor(handle, timeouts);
     if (port == nullptr)
         return FALSE;
-    if (timeouts == nullptr)
-        return fail(ERROR_INVALID_PARAMETER);
     port->timeouts = *timeouts;
     return TRUE;
 }
