@@ -82,12 +82,24 @@ BOOL failErrno(Port *port = nullptr)
 Port *portOf(HANDLE handle)
 {
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
-        lastError = ERROR_INVALID_HANDLE;
+        fail(ERROR_INVALID_HANDLE);
         return nullptr;
     }
     auto *port = static_cast<Port *>(handle);
     if (port->lost) {
-        lastError = ERROR_DEVICE_NOT_CONNECTED;
+        fail(ERROR_DEVICE_NOT_CONNECTED);
+        return nullptr;
+    }
+    return port;
+}
+
+// The port for a call that fills in or reads `argument`; null (with the last
+// error set) when the handle is no open port or the argument is missing.
+Port *portFor(HANDLE handle, const void *argument)
+{
+    Port *port = portOf(handle);
+    if (port != nullptr && argument == nullptr) {
+        fail(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
     return port;
@@ -103,7 +115,7 @@ Port *transferPort(HANDLE handle, const void *buffer, DWORD count, LPDWORD moved
         *moved = 0;
     Port *port = portOf(handle);
     if (port != nullptr && ((buffer == nullptr && count > 0) || overlapped != nullptr)) {
-        lastError = ERROR_INVALID_PARAMETER;
+        fail(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
     return port;
@@ -123,11 +135,6 @@ DWORD GetLastError()
 void SetLastError(DWORD error)
 {
     fail(error);
-}
-
-std::string commDevicePath(LPCSTR name)
-{
-    return name != nullptr ? devicePath(name) : std::string();
 }
 
 int commLastErrno()
@@ -185,11 +192,9 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
 
 BOOL GetCommState(HANDLE handle, LPDCB dcb)
 {
-    Port *port = portOf(handle);
+    Port *port = portFor(handle, dcb);
     if (port == nullptr)
         return FALSE;
-    if (dcb == nullptr)
-        return fail(ERROR_INVALID_PARAMETER);
     termios tio{};
     if (::tcgetattr(port->fd, &tio) != 0)
         return failErrno(port);
@@ -199,11 +204,9 @@ BOOL GetCommState(HANDLE handle, LPDCB dcb)
 
 BOOL SetCommState(HANDLE handle, LPDCB dcb)
 {
-    Port *port = portOf(handle);
+    Port *port = portFor(handle, dcb);
     if (port == nullptr)
         return FALSE;
-    if (dcb == nullptr)
-        return fail(ERROR_INVALID_PARAMETER);
     termios wanted = dcb->tio;
     if (!writeLineSettings(wanted, *dcb))
         return fail(ERROR_INVALID_PARAMETER);
@@ -326,22 +329,18 @@ BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD count, LPDWORD written, LPOV
 
 BOOL GetCommTimeouts(HANDLE handle, LPCOMMTIMEOUTS timeouts)
 {
-    Port *port = portOf(handle);
+    Port *port = portFor(handle, timeouts);
     if (port == nullptr)
         return FALSE;
-    if (timeouts == nullptr)
-        return fail(ERROR_INVALID_PARAMETER);
     *timeouts = port->timeouts;
     return TRUE;
 }
 
 BOOL SetCommTimeouts(HANDLE handle, LPCOMMTIMEOUTS timeouts)
 {
-    Port *port = portOf(handle);
+    Port *port = portFor(handle, timeouts);
     if (port == nullptr)
         return FALSE;
-    if (timeouts == nullptr)
-        return fail(ERROR_INVALID_PARAMETER);
     port->timeouts = *timeouts;
     return TRUE;
 }
@@ -365,7 +364,11 @@ BOOL CloseHandle(HANDLE handle)
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE)
         return fail(ERROR_INVALID_HANDLE);
     auto *port = static_cast<Port *>(handle);
-    // Closing the descriptor releases the lock with it.
+    // Exclusive mode stays with the terminal while any other descriptor
+    // keeps it open (a pseudo-terminal's other side, a modem manager): drop
+    // it, or nobody but root could open the port again. Closing the
+    // descriptor releases the lock with it.
+    ::ioctl(port->fd, TIOCNXCL);
     const int rc = ::close(port->fd);
     delete port;
     if (rc != 0 && errno != EINTR && errno != EIO)

@@ -5,10 +5,6 @@
 
 #include "comm.h"
 
-#ifndef _WIN32
-#include <string>
-#endif
-
 // Writes one line to standard error naming the port `name` ("COM1"), the
 // device it stands for and the system's reason for the failure of the last
 // communications call of this thread, e.g.
@@ -17,9 +13,7 @@
 void reportOpenFailure(LPCSTR name);
 
 #ifndef _WIN32
-// From the POSIX communications layer: the device path a port name stands
-// for (empty for a name that is no port), and the errno behind the last
-// failure of this thread (0 when the failure was not a system call's).
-std::string commDevicePath(LPCSTR name);
+// From the POSIX communications layer: the errno behind the last failure of
+// this thread (0 when the failure was not a system call's).
 int commLastErrno();
 #endif

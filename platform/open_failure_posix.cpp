@@ -1,5 +1,7 @@
 #include "open_failure.h"
 
+#include "line_settings_posix.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -62,7 +64,7 @@ std::string reason(LPCSTR name, const std::string &path)
 
 void reportOpenFailure(LPCSTR name)
 {
-    const std::string path = commDevicePath(name);
+    const std::string path = name != nullptr ? devicePath(name) : std::string();
     const std::string port = name != nullptr ? name : "(no name)";
     const std::string line =
         path.empty() ? "comterm: " + port + ": no such port\n"

@@ -80,6 +80,7 @@ TEST(Comm, OpenIsExclusiveAcrossHandlesAndProcesses)
     EXPECT_EQ(openPort("COM1"), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
     EXPECT_TRUE(CloseHandle(first));
+    EXPECT_EQ(exclusive(), 0) << "closed, the port lets others in again, not only root";
 
     // Another process holds the port until told to let go.
     int ready[2], release[2];
