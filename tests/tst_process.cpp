@@ -181,7 +181,8 @@ class Program : public ::testing::Test {
             xcb_send_event(c, 0, form, XCB_EVENT_MASK_NO_EVENT,
                            reinterpret_cast<const char *>(&event));
         }
-        xcb_flush(c);
+        // A round trip, so that the server has sent the message before we go.
+        free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
         xcb_disconnect(c);
         ASSERT_EQ(forms.size(), 1u);
     }
