@@ -120,6 +120,42 @@ class Program : public ::testing::Test {
             0);
     }
 
+    // The program's top-level windows titled `title` (UTF-8), found without a
+    // window manager, among the root window's children.
+    static std::vector<xcb_window_t> windowsTitled(xcb_connection_t *c, const std::string &title)
+    {
+        const char *netName = "_NET_WM_NAME";
+        auto *reply = xcb_intern_atom_reply(
+            c, xcb_intern_atom(c, 0, static_cast<uint16_t>(strlen(netName)), netName), nullptr);
+        const xcb_atom_t utf8Name = reply ? reply->atom : xcb_atom_t{XCB_ATOM_WM_NAME};
+        free(reply);
+        std::vector<xcb_window_t> found;
+        xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+        auto *tree = xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr);
+        if (tree == nullptr)
+            return found;
+        const xcb_window_t *children = xcb_query_tree_children(tree);
+        for (int i = 0; i < xcb_query_tree_children_length(tree); ++i) {
+            auto *name = xcb_get_property_reply(
+                c, xcb_get_property(c, 0, children[i], utf8Name, XCB_ATOM_ANY, 0, 64), nullptr);
+            if (name != nullptr &&
+                std::string(static_cast<const char *>(xcb_get_property_value(name)),
+                            xcb_get_property_value_length(name)) == title)
+                found.push_back(children[i]);
+            free(name);
+        }
+        free(tree);
+        return found;
+    }
+
+    bool windowShown(const std::string &title)
+    {
+        xcb_connection_t *c = xcb_connect(display.c_str(), nullptr);
+        const bool shown = !xcb_connection_has_error(c) && !windowsTitled(c, title).empty();
+        xcb_disconnect(c);
+        return shown;
+    }
+
     // Asks the window to close, as a window manager does for the close box.
     void closeWindow()
     {
@@ -133,37 +169,22 @@ class Program : public ::testing::Test {
             return a;
         };
         const xcb_atom_t protocols = atom("WM_PROTOCOLS"), deleteWindow = atom("WM_DELETE_WINDOW");
-        xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-        auto *tree = xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr);
-        ASSERT_TRUE(tree);
-        const xcb_window_t *children = xcb_query_tree_children(tree);
-        int sent = 0;
-        for (int i = 0; i < xcb_query_tree_children_length(tree); ++i) {
-            auto *name = xcb_get_property_reply(
-                c, xcb_get_property(c, 0, children[i], XCB_ATOM_WM_NAME, XCB_ATOM_ANY, 0, 64),
-                nullptr);
-            const std::string title =
-                name ? std::string(static_cast<const char *>(xcb_get_property_value(name)),
-                                   xcb_get_property_value_length(name))
-                     : std::string();
-            free(name);
-            if (title != "Form1")
-                continue;
+        const std::vector<xcb_window_t> forms = windowsTitled(c, "Form1");
+        for (const xcb_window_t form : forms) {
             xcb_client_message_event_t event{};
             event.response_type = XCB_CLIENT_MESSAGE;
             event.format = 32;
-            event.window = children[i];
+            event.window = form;
             event.type = protocols;
             event.data.data32[0] = deleteWindow;
             event.data.data32[1] = XCB_CURRENT_TIME;
-            xcb_send_event(c, 0, children[i], XCB_EVENT_MASK_NO_EVENT,
+            xcb_send_event(c, 0, form, XCB_EVENT_MASK_NO_EVENT,
                            reinterpret_cast<const char *>(&event));
-            ++sent;
         }
-        free(tree);
-        xcb_flush(c);
+        // A round trip, so that the server has sent the message before we go.
+        free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
         xcb_disconnect(c);
-        ASSERT_EQ(sent, 1);
+        ASSERT_EQ(forms.size(), 1u);
     }
 };
 
@@ -189,9 +210,8 @@ TEST_F(Program, ClosingTheWindowDuringAStalledSendEndsWithStatusZero)
     ASSERT_TRUE(eventually([] { return !portIsFree(); })) << "the port did not open";
     device.fillLine();
     click(96 + 48, 464 + 12); // Button2: send "mSend" into a line that takes nothing
-    ASSERT_TRUE(eventually([this] {
-        return xdotool({"search", "--name", "^傳送資料$"}) == 0;
-    })) << "no progress window came up";
+    ASSERT_TRUE(eventually([this] { return windowShown("傳送資料"); }))
+        << "no progress window came up";
     const auto start = Clock::now();
     closeWindow();
     EXPECT_EQ(waitExit(program, 10s), 0);
