@@ -50,10 +50,11 @@ void openPort(int index)
 {
     closePort();
     portText().reset();
-    hCOM = CreateFileA(portName(index).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+    const std::string name = portName(index);
+    hCOM = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                        OPEN_EXISTING, 0, nullptr);
     if (hCOM == INVALID_HANDLE_VALUE) {
-        reportOpenFailure(portName(index).c_str());
+        reportOpenFailure(name.c_str());
         report(commErrorText, commErrorCaption);
         return;
     }
@@ -68,7 +69,7 @@ void openPort(int index)
         configured = SetCommState(hCOM, &dcb) != FALSE;
     }
     if (!configured) {
-        reportOpenFailure(portName(index).c_str());
+        reportOpenFailure(name.c_str());
         report(setErrorText, setErrorCaption);
         closePort();
     }
