@@ -53,7 +53,7 @@ test: deps-test
 # The Windows program: one static comterm.exe per architecture, in
 # build-windows-x86_64/ and build-windows-i686/.
 WINDOWS_CONFIG = -DCMAKE_BUILD_TYPE=MinSizeRel -DCOMTERM_WERROR=ON -DCOMTERM_GUI=ON
-windows:
+windows: deps
 	@./tools/install-missing $(MINGW_PACKAGES)
 	for arch in x86_64 i686; do \
 	    cmake -S . -B build-windows-$$arch -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-$$arch.cmake \
