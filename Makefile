@@ -57,7 +57,7 @@ windows: deps
 	@./tools/install-missing $(MINGW_PACKAGES)
 	for arch in x86_64 i686; do \
 	    cmake -S . -B build-windows-$$arch -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-$$arch.cmake \
-	        $(WINDOWS_CONFIG) && \
+	        $(WINDOWS_CONFIG) -DCOMTERM_TESTS=OFF && \
 	    cmake --build build-windows-$$arch -j $(JOBS) --target comterm || exit 1; \
 	done
 
@@ -71,7 +71,8 @@ test-windows: deps-test
 	cmake --build $(TEST_BUILD) -j $(JOBS) --target tst_port wine_driver
 	for arch in x86_64 i686; do \
 	    cmake -S . -B build-windows-$$arch -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-$$arch.cmake \
-	        $(WINDOWS_CONFIG) -DCOMTERM_WINE_DRIVER=$(CURDIR)/$(TEST_BUILD)/tests/wine_driver \
+	        $(WINDOWS_CONFIG) -DCOMTERM_TESTS=ON \
+	        -DCOMTERM_WINE_DRIVER=$(CURDIR)/$(TEST_BUILD)/tests/wine_driver \
 	        -DCOMTERM_WINE=$(WINE) && \
 	    cmake --build build-windows-$$arch -j $(JOBS) --target tst_port tst_window_win32 || exit 1; \
 	done
