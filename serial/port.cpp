@@ -51,8 +51,8 @@ void openPort(int index)
     closePort();
     portText().reset();
     const std::string name = portName(index);
-    hCOM = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                       OPEN_EXISTING, 0, nullptr);
+    hCOM = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+                       nullptr);
     if (hCOM == INVALID_HANDLE_VALUE) {
         reportOpenFailure(name.c_str());
         report(commErrorText, commErrorCaption);
