@@ -8,7 +8,7 @@
 // --xvfb runs Wine on an X server of its own (Xvfb, no window manager), for
 // tests that show windows; without it Wine has no display. --locale runs Wine
 // in that locale (so its ANSI code page follows it), generating the locale
-// with localedef beside the prefix when the system does not have it.
+// with tools/make-locales beside the prefix when the system does not have it.
 // Creates the Wine prefix on first use. Exits with the test's status.
 #include "channel_codec.h"
 #include "child_process.h"
@@ -78,24 +78,14 @@ pid_t startXvfb()
 }
 
 // Makes `name` the locale of Wine's processes, compiling it into `dir` with
-// localedef when the system lacks it ("zh_TW.UTF-8": the source zh_TW, the
-// character set UTF-8). A locale is looked up once per process (glibc keeps
-// a failed look-up), so the compiled one is checked by its files.
+// tools/make-locales when the system lacks it.
 bool useLocale(const std::string &name, const fs::path &dir)
 {
     const locale_t system = newlocale(LC_ALL_MASK, name.c_str(), nullptr);
     if (system != nullptr) {
         freelocale(system);
     } else {
-        const fs::path compiled = dir / name / "LC_CTYPE";
-        if (!fs::exists(compiled)) {
-            fs::create_directories(dir);
-            const auto dot = name.find('.');
-            const std::string charset = dot == std::string::npos ? "UTF-8" : name.substr(dot + 1);
-            runQuietly({"localedef", "-c", "-i", name.substr(0, dot), "-f", charset,
-                        (dir / name).string()});
-        }
-        if (!fs::exists(compiled)) {
+        if (runQuietly({COMTERM_MAKE_LOCALES, dir.string(), name}) != 0) {
             std::fprintf(stderr, "wine_driver: cannot make the locale %s\n", name.c_str());
             return false;
         }
