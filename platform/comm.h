@@ -82,12 +82,44 @@ inline constexpr DWORD ERROR_OPERATION_ABORTED = 995;
 inline constexpr DWORD ERROR_DEVICE_NOT_CONNECTED = 1167;
 inline constexpr DWORD ERROR_SEM_TIMEOUT = 121;
 
-// The line settings. The four Win32 fields the program uses are read from and
-// written to the terminal; `tio` is the whole termios they were read from, so
-// that SetCommState writes every other setting back exactly as it was.
+inline constexpr DWORD DTR_CONTROL_DISABLE = 0;
+inline constexpr DWORD DTR_CONTROL_ENABLE = 1;
+inline constexpr DWORD DTR_CONTROL_HANDSHAKE = 2;
+inline constexpr DWORD RTS_CONTROL_DISABLE = 0;
+inline constexpr DWORD RTS_CONTROL_ENABLE = 1;
+inline constexpr DWORD RTS_CONTROL_HANDSHAKE = 2;
+inline constexpr DWORD RTS_CONTROL_TOGGLE = 3;
+
+// The line settings, with the Win32 fields a serial terminal sets. They are
+// read from and written to the terminal as follows; `tio` is the whole
+// termios they were read from, so that SetCommState writes every other
+// setting back exactly as it was.
+//   BaudRate, ByteSize, Parity, StopBits  speed and framing (c_cflag)
+//   fOutX                                 IXON: the device's XOFF/XON hold output
+//   fInX                                  IXOFF: XOFF/XON sent when input fills
+//   fOutxCtsFlow, RTS_CONTROL_HANDSHAKE   CRTSCTS
+//   fParity                               INPCK
+//   fDtrControl, fRtsControl              the DTR and RTS lines (TIOCMBIS/BIC)
+// IXANY has no Win32 counterpart and is always cleared. What termios cannot
+// do reads as off, and SetCommState refuses it when asked: DSR flow control
+// and sensitivity, DTR handshake, RTS toggle, error-character replacement,
+// NUL stripping, abort on error, and non-binary mode.
 struct DCB {
     DWORD DCBlength = sizeof(DCB);
     DWORD BaudRate = 0;
+    DWORD fBinary : 1 = 1;
+    DWORD fParity : 1 = 0;
+    DWORD fOutxCtsFlow : 1 = 0;
+    DWORD fOutxDsrFlow : 1 = 0;
+    DWORD fDtrControl : 2 = 0;
+    DWORD fDsrSensitivity : 1 = 0;
+    DWORD fTXContinueOnXoff : 1 = 0;
+    DWORD fOutX : 1 = 0;
+    DWORD fInX : 1 = 0;
+    DWORD fErrorChar : 1 = 0;
+    DWORD fNull : 1 = 0;
+    DWORD fRtsControl : 2 = 0;
+    DWORD fAbortOnError : 1 = 0;
     BYTE ByteSize = 0;
     BYTE Parity = 0;
     BYTE StopBits = 0;
@@ -118,10 +150,10 @@ using LPCOMSTAT = COMSTAT *;
 DWORD GetLastError();
 void SetLastError(DWORD error);
 
-// Opens the serial port `name` ("COM1", "COM2", ...) for exclusive use and puts
-// it in raw mode (no echo, no line editing, no character translation, 8-bit
-// clean) with the receiver on and modem lines ignored. COMn is the device path
-// in the environment variable of that name, else /dev/ttyS<n-1>. Only
+// Opens the serial port `name` for exclusive use and puts it in raw mode (no
+// echo, no line editing, no character translation, 8-bit clean) with the
+// receiver on and modem lines ignored. `name` is a device path, or a port
+// name ("COM1", "COM2", ...) that the device map (device_map.h) turns into one. Only
 // exclusive (share 0), OPEN_EXISTING, non-overlapped opens are supported.
 // Fails with ERROR_FILE_NOT_FOUND (no such name or device),
 // ERROR_ACCESS_DENIED (no permission, or another handle holds the port),
@@ -133,9 +165,9 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
 // a terminal (ERROR_INVALID_HANDLE / ERROR_NOT_SUPPORTED) and on a lost device.
 BOOL GetCommState(HANDLE port, LPDCB dcb);
 
-// Applies baud rate, byte size, parity and stop bits from `dcb` on top of the
-// settings it was read with. Fails with ERROR_INVALID_PARAMETER for a value
-// the line cannot take, and when the device refuses the settings.
+// Applies the fields of `dcb` (see DCB) on top of the settings it was read
+// with. Fails with ERROR_INVALID_PARAMETER for a value the line cannot take,
+// and when the device refuses the settings.
 BOOL SetCommState(HANDLE port, LPDCB dcb);
 
 // The port's timeouts, as last set (all 0 after the open).
@@ -151,7 +183,7 @@ BOOL ReadFile(HANDLE port, LPVOID buffer, DWORD count, LPDWORD read, LPOVERLAPPE
 
 // Writes `count` bytes. With a write timeout set, returns TRUE once they are
 // written or the timeout has passed, whichever comes first. Either way, fails
-// with ERROR_SEM_TIMEOUT when the line has taken no byte for 10 s (a stalled
+// with ERROR_SEM_TIMEOUT when the line has taken no byte for 30 s (a stalled
 // peer or flow control held), and with ERROR_DEVICE_NOT_CONNECTED when the
 // device is gone. `written` says how many went out in every case.
 BOOL WriteFile(HANDLE port, LPCVOID buffer, DWORD count, LPDWORD written, LPOVERLAPPED overlapped);

@@ -1,4 +1,5 @@
 #include "comm.h"
+#include "device_map.h"
 #include "line_settings_posix.h"
 #include "open_failure.h"
 
@@ -123,7 +124,7 @@ Port *transferPort(HANDLE handle, const void *buffer, DWORD count, LPDWORD moved
 
 // A write gives up when the line has taken no byte for this long: a peer
 // that stopped reading, or flow control held.
-constexpr std::chrono::seconds writeStall{10};
+constexpr std::chrono::seconds writeStall{30};
 
 } // namespace
 
@@ -152,7 +153,9 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
         lastError = ERROR_INVALID_PARAMETER;
         return INVALID_HANDLE_VALUE;
     }
-    const std::string path = devicePath(name);
+    const std::string path = portNumber(name) != 0 ? portDevice(name).path
+                             : name[0] == '/'      ? std::string(name)
+                                                   : std::string();
     if (path.empty()) {
         lastError = ERROR_FILE_NOT_FOUND;
         return INVALID_HANDLE_VALUE;
@@ -199,6 +202,12 @@ BOOL GetCommState(HANDLE handle, LPDCB dcb)
     if (::tcgetattr(port->fd, &tio) != 0)
         return failErrno(port);
     readLineSettings(tio, *dcb);
+    // A pseudo-terminal has no modem lines: DTR reads as on.
+    if (int lines = 0; ::ioctl(port->fd, TIOCMGET, &lines) == 0) {
+        dcb->fDtrControl = (lines & TIOCM_DTR) ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
+        if (dcb->fRtsControl != RTS_CONTROL_HANDSHAKE)
+            dcb->fRtsControl = (lines & TIOCM_RTS) ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE;
+    }
     return TRUE;
 }
 
@@ -218,8 +227,16 @@ BOOL SetCommState(HANDLE handle, LPDCB dcb)
     if (::tcgetattr(port->fd, &actual) != 0)
         return failErrno(port);
     if ((actual.c_cflag & framingBits) != (wanted.c_cflag & framingBits) ||
+        (actual.c_iflag & flowInputBits) != (wanted.c_iflag & flowInputBits) ||
         cfgetospeed(&actual) != cfgetospeed(&wanted))
         return fail(ERROR_INVALID_PARAMETER);
+    // DTR and RTS, where the port has them (a pseudo-terminal has not).
+    const auto setLine = [fd = port->fd](int line, bool on) {
+        ::ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &line);
+    };
+    setLine(TIOCM_DTR, dcb->fDtrControl == DTR_CONTROL_ENABLE);
+    if (dcb->fRtsControl != RTS_CONTROL_HANDSHAKE)
+        setLine(TIOCM_RTS, dcb->fRtsControl == RTS_CONTROL_ENABLE);
     return TRUE;
 }
 

@@ -1,8 +1,5 @@
 #include "line_settings_posix.h"
 
-#include <charconv>
-#include <cstdlib>
-
 namespace {
 
 struct Speed {
@@ -41,22 +38,6 @@ DWORD baudOf(speed_t code)
 
 } // namespace
 
-std::string devicePath(std::string_view name)
-{
-    constexpr std::string_view prefix = "COM";
-    if (name.size() <= prefix.size() || name.substr(0, prefix.size()) != prefix)
-        return {};
-    const std::string_view digits = name.substr(prefix.size());
-    unsigned number = 0;
-    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
-    if (ec != std::errc{} || end != digits.data() + digits.size() || digits.front() == '0' ||
-        number > 256)
-        return {};
-    if (const char *mapped = std::getenv(std::string(name).c_str()); mapped && *mapped)
-        return mapped;
-    return "/dev/ttyS" + std::to_string(number - 1);
-}
-
 void makeRaw(termios &tio)
 {
     tio.c_iflag &= ~tcflag_t(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON);
@@ -79,6 +60,19 @@ void readLineSettings(const termios &tio, DCB &dcb)
     else
         dcb.Parity = (tio.c_cflag & PARODD) ? ODDPARITY : EVENPARITY;
     dcb.StopBits = (tio.c_cflag & CSTOPB) ? TWOSTOPBITS : ONESTOPBIT;
+    const bool handshake = tio.c_cflag & CRTSCTS;
+    dcb.fBinary = 1;
+    dcb.fParity = (tio.c_iflag & INPCK) != 0;
+    dcb.fOutxCtsFlow = handshake;
+    dcb.fOutxDsrFlow = 0;
+    dcb.fDtrControl = DTR_CONTROL_ENABLE;
+    dcb.fDsrSensitivity = 0;
+    dcb.fOutX = (tio.c_iflag & IXON) != 0;
+    dcb.fInX = (tio.c_iflag & IXOFF) != 0;
+    dcb.fErrorChar = 0;
+    dcb.fNull = 0;
+    dcb.fRtsControl = handshake ? RTS_CONTROL_HANDSHAKE : RTS_CONTROL_ENABLE;
+    dcb.fAbortOnError = 0;
 }
 
 bool writeLineSettings(termios &tio, const DCB &dcb)
@@ -86,6 +80,10 @@ bool writeLineSettings(termios &tio, const DCB &dcb)
     speed_t speed;
     if (!speedOf(dcb.BaudRate, speed) || dcb.ByteSize < 5 || dcb.ByteSize > 8 ||
         dcb.Parity > SPACEPARITY || (dcb.StopBits != ONESTOPBIT && dcb.StopBits != TWOSTOPBITS))
+        return false;
+    if (!dcb.fBinary || dcb.fOutxDsrFlow || dcb.fDsrSensitivity || dcb.fErrorChar || dcb.fNull ||
+        dcb.fAbortOnError || dcb.fDtrControl == DTR_CONTROL_HANDSHAKE ||
+        dcb.fRtsControl == RTS_CONTROL_TOGGLE)
         return false;
     constexpr tcflag_t sizes[] = {CS5, CS6, CS7, CS8};
     tcflag_t cflag = sizes[dcb.ByteSize - 5];
@@ -107,8 +105,18 @@ bool writeLineSettings(termios &tio, const DCB &dcb)
     }
     if (dcb.StopBits == TWOSTOPBITS)
         cflag |= CSTOPB;
+    if (dcb.fOutxCtsFlow || dcb.fRtsControl == RTS_CONTROL_HANDSHAKE)
+        cflag |= CRTSCTS;
+    tcflag_t iflag = 0;
+    if (dcb.fOutX)
+        iflag |= IXON;
+    if (dcb.fInX)
+        iflag |= IXOFF;
+    if (dcb.fParity)
+        iflag |= INPCK;
     termios wanted = tio;
     wanted.c_cflag = (wanted.c_cflag & ~framingBits) | cflag;
+    wanted.c_iflag = (wanted.c_iflag & ~flowInputBits) | iflag;
     if (cfsetispeed(&wanted, speed) != 0 || cfsetospeed(&wanted, speed) != 0)
         return false;
     tio = wanted;

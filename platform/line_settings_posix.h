@@ -1,21 +1,11 @@
-// How the POSIX communications layer decides what a port is and how its line
-// is set: the device map from COM names to paths, and the translation
+// How the POSIX communications layer sets a port's line: the translation
 // between the Win32 line settings and termios. Pure functions of their
-// arguments (and, for the map, the environment), so that every row of them
-// can be checked without a serial port.
+// arguments, so that every row of them can be checked without a serial port.
 #pragma once
 
 #include "comm.h"
 
-#include <string>
-#include <string_view>
-
 #include <termios.h>
-
-// The device path that `name` stands for: for "COMn" (n from 1 to 256,
-// written without leading zeros) the environment variable COMn when it is
-// set and not empty, else /dev/ttyS<n-1>. Empty for any other name.
-std::string devicePath(std::string_view name);
 
 // Takes the line discipline out of `tio`, as a Windows COM port has none: no
 // echo, no line editing, no signals, no CR/LF translation, no XON/XOFF output
@@ -24,15 +14,19 @@ std::string devicePath(std::string_view name);
 // (CRTSCTS, IXOFF) and HUPCL are left as they are.
 void makeRaw(termios &tio);
 
-// The termios bits that byte size, parity and stop bits are made of.
-inline constexpr tcflag_t framingBits = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB;
+// The c_cflag bits that byte size, parity, stop bits and hardware flow
+// control are made of, and the c_iflag bits of software flow control and
+// parity checking.
+inline constexpr tcflag_t framingBits = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS;
+inline constexpr tcflag_t flowInputBits = IXON | IXOFF | IXANY | INPCK;
 
-// Reads baud rate, byte size, parity and stop bits from `tio` into `dcb`,
-// together with `tio` itself. A speed the layer does not offer reads as 0.
+// Reads the DCB's fields from `tio` into `dcb` (as comm.h's DCB lists them),
+// together with `tio` itself. A speed the layer does not offer reads as 0;
+// DTR and RTS read as on unless RTS is the handshake line.
 void readLineSettings(const termios &tio, DCB &dcb);
 
-// Writes baud rate, byte size, parity and stop bits from `dcb` into `tio`,
-// leaving every other bit as it is. False, with `tio` unchanged, for a value
-// the layer does not offer: a baud rate not in its table, a byte size outside
-// 5 to 8, an unknown parity, or 1.5 stop bits.
+// Writes the DCB's fields from `dcb` into `tio`, leaving every other bit as
+// it is and clearing IXANY. False, with `tio` unchanged, for a value the
+// layer does not offer: a baud rate not in its table, a byte size outside 5
+// to 8, an unknown parity, 1.5 stop bits, or a flag termios has no means for.
 bool writeLineSettings(termios &tio, const DCB &dcb);

@@ -1,7 +1,5 @@
 #include "open_failure.h"
 
-#include "line_settings_posix.h"
-
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -26,7 +24,7 @@ std::string groupHint(const std::string &path)
     return std::string("; is the user in the ") + owner->gr_name + " group?";
 }
 
-std::string reason(LPCSTR name, const std::string &path)
+std::string reason(const std::string &name, const PortDevice &device)
 {
     const int err = commLastErrno();
     switch (err) {
@@ -38,13 +36,12 @@ std::string reason(LPCSTR name, const std::string &path)
         return std::string(std::strerror(err)) + "; another program has it open exclusively";
     case EACCES:
     case EPERM:
-        return std::strerror(err) + groupHint(path);
-    case ENOENT: {
-        const char *mapped = std::getenv(name);
-        if (mapped == nullptr || *mapped == '\0')
-            return std::string(std::strerror(err)) + "; set " + name + " to the device's path";
+        return std::strerror(err) + groupHint(device.path);
+    case ENOENT:
+        if (device.source == PortDevice::Source::Default)
+            return std::string(std::strerror(err)) + "; name its device in " + portsFileHint() +
+                   " (" + name + "=/dev/ttyUSB0) or in the " + name + " variable";
         return std::strerror(err);
-    }
     case ENOTTY:
         return std::string(std::strerror(err)) + "; not a serial port";
     default:
@@ -62,13 +59,10 @@ std::string reason(LPCSTR name, const std::string &path)
 
 } // namespace
 
-void reportOpenFailure(LPCSTR name)
+void reportOpenFailure(const std::string &name, const PortDevice &device)
 {
-    const std::string path = name != nullptr ? devicePath(name) : std::string();
-    const std::string port = name != nullptr ? name : "(no name)";
-    const std::string line =
-        path.empty() ? "comterm: " + port + ": no such port\n"
-                     : "comterm: " + port + " (" + path + "): " + reason(name, path) + "\n";
+    const std::string line = "comterm: " + describePort(name, device) + ": " +
+                             (device.path.empty() ? "no such port" : reason(name, device)) + "\n";
     std::fputs(line.c_str(), stderr);
     std::fflush(stderr);
 }

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-void reportOpenFailure(LPCSTR name)
+void reportOpenFailure(const std::string &name, const PortDevice &device)
 {
     const DWORD error = GetLastError();
     char *text = nullptr;
@@ -17,8 +17,7 @@ void reportOpenFailure(LPCSTR name)
     while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' ||
                                reason.back() == ' ' || reason.back() == '.'))
         reason.pop_back();
-    const std::string line =
-        "comterm: " + std::string(name != nullptr ? name : "(no name)") + ": " + reason + "\n";
+    const std::string line = "comterm: " + describePort(name, device) + ": " + reason + "\n";
     std::fputs(line.c_str(), stderr);
     std::fflush(stderr);
     SetLastError(error);

@@ -24,6 +24,14 @@ void endAtOnce(int status)
 
 EndProcessFunction endProcess = &endAtOnce;
 
+BOOL WINAPI writeCommState(HANDLE port, LPDCB dcb)
+{
+    return SetCommState(port, dcb);
+}
+
+CommStateFunction setCommState = &writeCommState;
+std::chrono::milliseconds stallLimit = sendStallLimit;
+
 void report(const char *text, const char *caption)
 {
     showMessage(nullptr, text, caption, MB_OK);
@@ -51,10 +59,11 @@ void openPort(int index)
     closePort();
     portText().reset();
     const std::string name = portName(index);
-    hCOM = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                       nullptr);
+    const PortDevice device = portDevice(name);
+    hCOM = CreateFileA(device.path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                       0, nullptr);
     if (hCOM == INVALID_HANDLE_VALUE) {
-        reportOpenFailure(name.c_str());
+        reportOpenFailure(name, device);
         report(commErrorText, commErrorCaption);
         return;
     }
@@ -62,17 +71,34 @@ void openPort(int index)
     dcb.DCBlength = sizeof dcb;
     bool configured = GetCommState(hCOM, &dcb) != FALSE;
     if (configured) {
-        dcb.BaudRate = 9600;
-        dcb.ByteSize = 8;
-        dcb.Parity = NOPARITY;
-        dcb.StopBits = ONESTOPBIT;
-        configured = SetCommState(hCOM, &dcb) != FALSE;
+        defineLine(dcb);
+        configured = setCommState(hCOM, &dcb) != FALSE;
     }
     if (!configured) {
-        reportOpenFailure(name.c_str());
+        reportOpenFailure(name, device);
         report(setErrorText, setErrorCaption);
         closePort();
     }
+}
+
+void defineLine(DCB &dcb)
+{
+    dcb.BaudRate = 9600;
+    dcb.ByteSize = 8;
+    dcb.Parity = NOPARITY;
+    dcb.StopBits = ONESTOPBIT;
+    dcb.fBinary = TRUE;
+    dcb.fParity = FALSE;
+    dcb.fOutxCtsFlow = FALSE;
+    dcb.fOutxDsrFlow = FALSE;
+    dcb.fDtrControl = DTR_CONTROL_ENABLE;
+    dcb.fDsrSensitivity = FALSE;
+    dcb.fOutX = FALSE;
+    dcb.fInX = FALSE;
+    dcb.fErrorChar = FALSE;
+    dcb.fNull = FALSE;
+    dcb.fRtsControl = RTS_CONTROL_ENABLE;
+    dcb.fAbortOnError = FALSE;
 }
 
 SendResult sendText(std::string_view bytes, const SendProgress &progress)
@@ -107,7 +133,7 @@ SendResult sendText(std::string_view bytes, const SendProgress &progress)
             result.end = SendEnd::Lost;
             break;
         }
-        if (result.sent < result.total && now - lastProgress >= sendStallLimit) {
+        if (result.sent < result.total && now - lastProgress >= stallLimit) {
             result.end = SendEnd::Stalled;
             break;
         }
@@ -166,6 +192,16 @@ void closeAndExit()
 void setEndProcess(EndProcessFunction end)
 {
     endProcess = end != nullptr ? end : &endAtOnce;
+}
+
+void setCommStateWriter(CommStateFunction write)
+{
+    setCommState = write != nullptr ? write : &writeCommState;
+}
+
+void setSendStallLimit(std::chrono::milliseconds limit)
+{
+    stallLimit = limit > std::chrono::milliseconds::zero() ? limit : sendStallLimit;
 }
 
 } // namespace serial

@@ -29,17 +29,24 @@ inline constexpr const char *setErrorText = "開啟通訊阜設定錯誤!!";
 inline constexpr const char *setErrorCaption = "Set Error";
 inline constexpr const char *sendErrorCaption = "Send Error";
 
-// A send ends early when the line has taken no byte for this long.
-inline constexpr std::chrono::seconds sendStallLimit{10};
+// A send ends early when the line has taken no byte for this long. Generous:
+// a device reading through a chain of buffers (a USB adapter, a pair of
+// virtual ports) may take nothing for many seconds and then all at once, and
+// the user can always cancel.
+inline constexpr std::chrono::seconds sendStallLimit{30};
 
 bool isOpen();
 
 // "COM1" for index 0, "COM2" for index 1, and so on.
 std::string portName(int index);
 
-// Opens the port at selector index `index` exclusively and sets its line to
-// 9600 baud, 8 data bits, no parity, 1 stop bit, keeping every other setting
-// as the driver holds it. A port that is already open is closed first.
+// Opens the port at selector index `index` exclusively, through the device
+// map (device_map.h), and defines its whole line: 9600 baud, 8 data bits, no
+// parity, 1 stop bit, binary, and no handshaking of any kind (see
+// defineLine), so that flow control another program left on the port can
+// neither swallow the device's 0x11 and 0x13 nor hold a send. The settings
+// the driver holds besides (XON/XOFF characters and limits, and the like) are
+// kept. A port that is already open is closed first.
 // A device that cannot be opened shows "Comm Error"; settings that cannot be
 // read or are refused show "Set Error" and close the port again.
 void openPort(int index);
@@ -49,7 +56,7 @@ enum class SendEnd {
     Done,      // every byte was written (or there was none to write)
     NoPort,    // no port is open: nothing was written
     Cancelled, // the progress callback asked to stop
-    Stalled,   // the line took no byte for sendStallLimit
+    Stalled,   // the line took no byte for the stall limit
     Lost,      // the device is gone, or the write failed
 };
 
@@ -59,6 +66,12 @@ struct SendResult {
     SendEnd end = SendEnd::Done;
     bool operator==(const SendResult &) const = default;
 };
+
+// Sets in `dcb` everything open defines: 9600 8-N-1; XON/XOFF off both ways;
+// no CTS or DSR output flow control, DSR sensitivity off; DTR and RTS on;
+// binary; no parity checking, error-character replacement or NUL stripping;
+// no abort on error.
+void defineLine(DCB &dcb);
 
 // Called between the pieces of a send with the bytes the driver has taken so
 // far; returns false to stop the send.
@@ -94,6 +107,16 @@ void closePort();
 // a replacement that returns is followed by std::_Exit.
 using EndProcessFunction = void (*)(int status);
 void setEndProcess(EndProcessFunction end);
+
+// The function open writes the line settings with: SetCommState unless
+// replaced. Tests replace it to look at every field open asks for, beyond
+// what a pseudo-terminal keeps.
+using CommStateFunction = BOOL(WINAPI *)(HANDLE, LPDCB);
+void setCommStateWriter(CommStateFunction write);
+
+// How long a send may go without the line taking a byte: sendStallLimit
+// unless replaced. Tests shorten it; zero puts sendStallLimit back.
+void setSendStallLimit(std::chrono::milliseconds limit);
 
 // The message box the operations show their failures in, given UTF-8 text:
 // MessageBoxUtf8 unless replaced. Tests replace it to record what would be

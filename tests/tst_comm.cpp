@@ -250,7 +250,7 @@ TEST(Comm, AWriteTheLineDoesNotTakeEndsAtItsTimeoutOrAStall)
     EXPECT_EQ(written, 0u);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
 
-    // Without one, it gives up once the line has taken nothing for 10 s.
+    // Without one, it gives up once the line has taken nothing for 30 s.
     timeouts.WriteTotalTimeoutConstant = 0;
     ASSERT_TRUE(SetCommTimeouts(port, &timeouts));
     start = std::chrono::steady_clock::now();
@@ -258,8 +258,8 @@ TEST(Comm, AWriteTheLineDoesNotTakeEndsAtItsTimeoutOrAStall)
     EXPECT_EQ(GetLastError(), ERROR_SEM_TIMEOUT);
     EXPECT_EQ(written, 0u);
     const auto waited = std::chrono::steady_clock::now() - start;
-    EXPECT_GE(waited, std::chrono::seconds(9));
-    EXPECT_LT(waited, std::chrono::seconds(30));
+    EXPECT_GE(waited, std::chrono::seconds(29));
+    EXPECT_LT(waited, std::chrono::seconds(40));
     EXPECT_TRUE(CloseHandle(port));
 }
 

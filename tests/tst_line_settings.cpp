@@ -2,6 +2,7 @@
 // name opens, and how the line settings translate to termios and back. A
 // pseudo-terminal keeps 8 data bits and no parity whatever it is told, so
 // these rows are checked on the translation itself.
+#include "device_map.h"
 #include "line_settings_posix.h"
 #include "pty_device.h"
 
@@ -41,7 +42,7 @@ TEST(DeviceMap, NamesMapToTheirVariableOrTheirStandardDevice)
     for (const auto &[name, variable, path] : rows) {
         const PortMapping mapping(name,
                                   variable ? std::optional<std::string>(variable) : std::nullopt);
-        EXPECT_EQ(devicePath(name), path)
+        EXPECT_EQ(portDevice(name).path, path)
             << name << " with the variable "
             << (variable ? '"' + std::string(variable) + '"' : "unset");
     }

@@ -4,6 +4,7 @@
 // serial port.
 #include "message_recorder.h"
 #include "port.h"
+#include "ports_file.h"
 #include "pty_device.h"
 
 #include <gtest/gtest.h>
@@ -34,11 +35,14 @@ TEST(OpenFailure, OneLineOnStandardErrorSaysWhy)
     ASSERT_GE(plain, 0);
     close(plain);
     const std::string file = plainFile;
+    const PortsFileFixture ports("# the adapter\nCOM2 = /nonexistent/ttyACM7\n");
+    const std::string hint = "; name its device in " + ports.path() +
+                             " (COM201=/dev/ttyUSB0) or in the COM201 variable\n";
 
     struct Row {
         const char *what;
         int index;
-        std::string path; // where COMn points; empty: unset
+        const char *variable; // the value of COMn; null: unset
         std::vector<Message> shown;
         std::string line;
     };
@@ -47,32 +51,45 @@ TEST(OpenFailure, OneLineOnStandardErrorSaysWhy)
          0,
          "/nonexistent/ttyUSB9",
          {commError},
-         "comterm: COM1 (/nonexistent/ttyUSB9): No such file or directory\n"},
+         "comterm: COM1 (/nonexistent/ttyUSB9, from the COM1 variable): No such file or "
+         "directory\n"},
+        {"missing device from the ports file",
+         1,
+         nullptr,
+         {commError},
+         "comterm: COM2 (/nonexistent/ttyACM7, from " + ports.path() +
+             " line 2): No such file or directory\n"},
         {"missing default device",
+         200,
+         nullptr,
+         {commError},
+         "comterm: COM201 (/dev/ttyS200, the default): No such file or directory" + hint},
+        {"missing default device, empty variable",
          200,
          "",
          {commError},
-         "comterm: COM201 (/dev/ttyS200): No such file or directory; set COM201 to the "
-         "device's path\n"},
+         "comterm: COM201 (/dev/ttyS200, the default): No such file or directory" + hint},
         {"held by another handle",
          0,
-         held.path(),
+         held.path().c_str(),
          {commError},
-         "comterm: COM1 (" + held.path() + "): in use by another program or window\n"},
+         "comterm: COM1 (" + held.path() +
+             ", from the COM1 variable): in use by another program or window\n"},
         {"not a serial port",
          0,
-         file,
+         file.c_str(),
          {setError},
-         "comterm: COM1 (" + file + "): Inappropriate ioctl for device; not a serial port\n"},
-        {"opens", 1, spare.path(), {}, ""},
+         "comterm: COM1 (" + file +
+             ", from the COM1 variable): Inappropriate ioctl for device; not a serial port\n"},
+        {"opens", 1, spare.path().c_str(), {}, ""},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.what);
         const std::string name = serial::portName(row.index);
-        if (row.path.empty())
+        if (row.variable == nullptr)
             unsetenv(name.c_str());
         else
-            setenv(name.c_str(), row.path.c_str(), 1);
+            setenv(name.c_str(), row.variable, 1);
         MessageRecorder messages;
         testing::internal::CaptureStderr();
         serial::openPort(row.index);

@@ -1,0 +1,119 @@
+#include "device_map.h"
+
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+namespace {
+
+std::string_view trimmed(std::string_view s)
+{
+    constexpr std::string_view blanks = " \t\r";
+    const auto first = s.find_first_not_of(blanks);
+    if (first == std::string_view::npos)
+        return {};
+    return s.substr(first, s.find_last_not_of(blanks) - first + 1);
+}
+
+// The file's text, or nothing when it cannot be read.
+bool readFile(const std::string &path, std::string &text)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    text.assign(std::istreambuf_iterator<char>(in), {});
+    return true;
+}
+
+} // namespace
+
+unsigned portNumber(std::string_view name)
+{
+    constexpr std::string_view prefix = "COM";
+    if (name.size() <= prefix.size() || name.substr(0, prefix.size()) != prefix)
+        return 0;
+    const std::string_view digits = name.substr(prefix.size());
+    unsigned number = 0;
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+    if (ec != std::errc{} || end != digits.data() + digits.size() || digits.front() == '0' ||
+        number > 256)
+        return 0;
+    return number;
+}
+
+PortsFile parsePortsFile(std::string_view text)
+{
+    constexpr std::string_view bom = "\xEF\xBB\xBF";
+    if (text.substr(0, bom.size()) == bom)
+        text.remove_prefix(bom.size());
+    PortsFile file;
+    unsigned number = 0;
+    while (!text.empty()) {
+        ++number;
+        const auto end = text.find('\n');
+        const std::string_view line = trimmed(text.substr(0, end));
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+        if (line.empty() || line.front() == '#' || line.front() == ';')
+            continue;
+        const auto equals = line.find('=');
+        const unsigned port =
+            equals == std::string_view::npos ? 0 : portNumber(trimmed(line.substr(0, equals)));
+        std::string device = port == 0 ? std::string() : deviceOf(trimmed(line.substr(equals + 1)));
+        if (device.empty())
+            file.badLines.push_back(number);
+        else
+            file.ports[port] = {std::move(device), number};
+    }
+    return file;
+}
+
+PortDevice portDevice(std::string_view name)
+{
+    const unsigned number = portNumber(name);
+    if (number == 0)
+        return {};
+    if (const char *value = std::getenv(std::string(name).c_str()); value && *value) {
+        // A value that names no device is still tried, so that the open
+        // fails with the system's reason for it.
+        std::string path = deviceOf(value);
+        return {path.empty() ? value : std::move(path), PortDevice::Source::Variable, {}, 0};
+    }
+    for (const std::string &path : portsFiles()) {
+        std::string text;
+        if (!readFile(path, text))
+            continue;
+        const PortsFile file = parsePortsFile(text);
+        for (const unsigned line : file.badLines)
+            std::fprintf(stderr, "comterm: %s line %u: not a COMn=device line; skipped\n",
+                         path.c_str(), line);
+        if (const auto found = file.ports.find(number); found != file.ports.end())
+            return {found->second.path, PortDevice::Source::File, path, found->second.line};
+        break; // the first file found is the user's; the others are not read
+    }
+    return {defaultDevice(number), PortDevice::Source::Default, {}, 0};
+}
+
+std::string describePort(std::string_view name, const PortDevice &device)
+{
+    std::string text(name);
+    if (device.path.empty())
+        return text;
+    text += " (" + device.path + ", ";
+    switch (device.source) {
+    case PortDevice::Source::Variable:
+        return text + "from the " + std::string(name) + " variable)";
+    case PortDevice::Source::File:
+        return text + "from " + device.file + " line " + std::to_string(device.line) + ")";
+    case PortDevice::Source::Default:
+        break;
+    }
+    return text + "the default)";
+}
+
+std::string portsFileHint()
+{
+    const std::vector<std::string> files = portsFiles();
+    return files.empty() ? std::string("the ports file") : files.back();
+}

@@ -1,0 +1,67 @@
+// Which device each port name stands for. The window offers COM1 and COM2;
+// the user's real device is often elsewhere (a USB adapter at /dev/ttyUSB0 or
+// COM7). The map, in order:
+//   1. the environment variable of the port's name (COM1, COM2), when set
+//      and not empty;
+//   2. the user's ports file, one "COMn=device" a line: blank lines and lines
+//      starting with '#' or ';' are ignored, spaces around the name, the '='
+//      and the device are too; UTF-8 (a BOM is allowed), LF or CR LF. A line
+//      that cannot be used is skipped with one line on standard error naming
+//      the file and the line number;
+//   3. the port's standard device.
+// On Linux the file is $XDG_CONFIG_HOME/comterm/ports.conf (~/.config/... by
+// default), a device is an absolute path and the standard device of COMn is
+// /dev/ttyS<n-1>. On Windows the file is ports.conf beside the executable,
+// else %APPDATA%\comterm\ports.conf; a device is a port name (COM7), opened
+// as \\.\COM7 so that ports past COM9 work, or a path (\\.\COM12); the
+// standard device of COMn is \\.\COMn. The file is read at every look-up, so
+// an edit takes effect at the next open.
+#pragma once
+
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Where a port's device came from.
+struct PortDevice {
+    enum class Source { Variable, File, Default };
+    std::string path; // what to open; empty when the name is no port name
+    Source source = Source::Default;
+    std::string file;  // the ports file, for Source::File
+    unsigned line = 0; // its line, for Source::File
+};
+
+// The port number n of "COMn" (1 to 256, no leading zero, upper case), or 0.
+unsigned portNumber(std::string_view name);
+
+// The device that `name` ("COM1") stands for, and where that came from.
+PortDevice portDevice(std::string_view name);
+
+// The port, its device and where that came from, for a message:
+// "COM1 (/dev/ttyUSB0, from the COM1 variable)", "COM2 (/dev/ttyUSB1, from
+// /home/u/.config/comterm/ports.conf line 3)", "COM1 (/dev/ttyS0, the
+// default)"; just the name when it has no device.
+std::string describePort(std::string_view name, const PortDevice &device);
+
+// The ports file a user would write, for a hint in a message.
+std::string portsFileHint();
+
+// What a ports file says: the device of each port number with its line, and
+// the numbers of the lines that cannot be used.
+struct PortsFile {
+    struct Entry {
+        std::string path;
+        unsigned line;
+    };
+    std::map<unsigned, Entry> ports;
+    std::vector<unsigned> badLines;
+};
+PortsFile parsePortsFile(std::string_view text);
+
+// Platform parts: the ports files to look in, first found wins; the device a
+// value from the file or a variable stands for (empty when it is none); the
+// standard device of port number n.
+std::vector<std::string> portsFiles();
+std::string deviceOf(std::string_view value);
+std::string defaultDevice(unsigned number);
