@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
+#include <utility>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -38,8 +39,8 @@ PtyDevice::PtyDevice()
     termios tio{};
     if (::tcgetattr(slave_, &tio) != 0)
         throw std::runtime_error(std::string("tcgetattr: ") + std::strerror(errno));
-    tio.c_cflag |= CSTOPB;
-    tio.c_iflag |= INLCR | IGNCR | ICRNL | IXON | ISTRIP;
+    tio.c_cflag |= CSTOPB | CRTSCTS;
+    tio.c_iflag |= INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY | ISTRIP;
     tio.c_lflag |= ECHO | ICANON | ISIG | IEXTEN;
     tio.c_oflag |= OPOST | ONLCR;
     if (::tcsetattr(slave_, TCSANOW, &tio) != 0)
@@ -130,8 +131,14 @@ std::string PtyDevice::lineSettings() const
     const char *baud = speed == B9600 ? "9600" : speed == B19200 ? "19200" : "other";
     const char sizes[] = {'5', '6', '7', '8'};
     const char parity = (tio.c_cflag & PARENB) ? ((tio.c_cflag & PARODD) ? 'O' : 'E') : 'N';
-    return std::string(baud) + ' ' + sizes[(tio.c_cflag & CSIZE) / CS6] + parity +
-           ((tio.c_cflag & CSTOPB) ? '2' : '1');
+    std::string settings = std::string(baud) + ' ' + sizes[(tio.c_cflag & CSIZE) / CS6] + parity +
+                           ((tio.c_cflag & CSTOPB) ? '2' : '1');
+    for (const auto &[bit, name] : {std::pair{IXON, " ixon"}, {IXOFF, " ixoff"}, {IXANY, " ixany"}})
+        if (tio.c_iflag & bit)
+            settings += name;
+    if (tio.c_cflag & CRTSCTS)
+        settings += " crtscts";
+    return settings;
 }
 
 PortMapping::PortMapping(const char *name, const std::optional<std::string> &path) : name_(name)

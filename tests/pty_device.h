@@ -1,7 +1,8 @@
 // A pseudo-terminal pair that plays the device on the other end of a serial
 // line: the program opens the slave's path as its port, the test talks on
 // the master. The slave starts with the settings another program might have
-// left (two stop bits, CR/LF translations, XON/XOFF, echo, line editing).
+// left (two stop bits, CR/LF translations, XON/XOFF both ways with IXANY,
+// RTS/CTS flow control, echo, line editing).
 // Every wait has a deadline; nothing sleeps a fixed time.
 #pragma once
 
@@ -38,7 +39,8 @@ class PtyDevice {
     void fillLine();
     // Unplugs the device: closes the master.
     void unplug();
-    // The line's speed and framing as the program left them, as "9600 8N1".
+    // The line's speed and framing as the program left them, as "9600 8N1",
+    // followed by the flow control still on: " ixon ixoff ixany crtscts".
     std::string lineSettings() const;
 
   private:

@@ -1,8 +1,6 @@
-// What the POSIX layer decides before it touches a port: which device a COM
-// name opens, and how the line settings translate to termios and back. A
+// How the POSIX layer's line settings translate to termios and back. A
 // pseudo-terminal keeps 8 data bits and no parity whatever it is told, so
 // these rows are checked on the translation itself.
-#include "device_map.h"
 #include "line_settings_posix.h"
 #include "pty_device.h"
 
@@ -13,40 +11,6 @@
 #include <utility>
 
 namespace {
-
-TEST(DeviceMap, NamesMapToTheirVariableOrTheirStandardDevice)
-{
-    // The name, its environment variable (null: unset), and the path it
-    // stands for (empty: none).
-    const std::tuple<const char *, const char *, const char *> rows[] = {
-        {"COM1", nullptr, "/dev/ttyS0"},
-        {"COM2", nullptr, "/dev/ttyS1"},
-        {"COM1", "", "/dev/ttyS0"},
-        {"COM2", "", "/dev/ttyS1"},
-        {"COM1", "/dev/ttyUSB0", "/dev/ttyUSB0"},
-        {"COM2", "/dev/ttyACM3", "/dev/ttyACM3"},
-        {"COM10", nullptr, "/dev/ttyS9"},
-        {"COM256", nullptr, "/dev/ttyS255"},
-        {"COM257", nullptr, ""},
-        {"COM0", "/dev/ttyUSB0", ""},
-        {"COM02", "/dev/ttyUSB0", ""},
-        {"COM", nullptr, ""},
-        {"COM2x", nullptr, ""},
-        {"COM-1", nullptr, ""},
-        {"COM+1", nullptr, ""},
-        {"com1", "/dev/ttyUSB0", ""},
-        {"LPT1", "/dev/lp0", ""},
-        {"", nullptr, ""},
-        {"COM99999999999", nullptr, ""},
-        {"/dev/ttyS0", nullptr, ""}};
-    for (const auto &[name, variable, path] : rows) {
-        const PortMapping mapping(name,
-                                  variable ? std::optional<std::string>(variable) : std::nullopt);
-        EXPECT_EQ(portDevice(name).path, path)
-            << name << " with the variable "
-            << (variable ? '"' + std::string(variable) + '"' : "unset");
-    }
-}
 
 // Every bit of every flag word set, or none: a translation must set what it
 // owns and clear what it owns from either state, and keep the rest.
@@ -179,6 +143,60 @@ TEST(LineSettings, RawModeClearsTheLineDisciplineAndKeepsTheRest)
         EXPECT_EQ(tio.c_cc[VTIME], 0);
         EXPECT_EQ(tio.c_cc[VINTR], filled(start).c_cc[VINTR]);
     }
+}
+
+TEST(LineSettings, FlowControlTranslatesToItsBitsAndBack)
+{
+    // A DCB field, set alone on top of no flow control, and the termios bits
+    // it stands for; a field termios has no means for is refused.
+    using Set = void (*)(DCB &);
+    struct Row {
+        const char *field;
+        Set set;
+        tcflag_t iflag, cflag;
+        bool offered;
+    };
+    const Row rows[] = {
+        {"none", [](DCB &) {}, 0, 0, true},
+        {"fOutX", [](DCB &d) { d.fOutX = 1; }, IXON, 0, true},
+        {"fInX", [](DCB &d) { d.fInX = 1; }, IXOFF, 0, true},
+        {"fParity", [](DCB &d) { d.fParity = 1; }, INPCK, 0, true},
+        {"fOutxCtsFlow", [](DCB &d) { d.fOutxCtsFlow = 1; }, 0, CRTSCTS, true},
+        {"RTS handshake", [](DCB &d) { d.fRtsControl = RTS_CONTROL_HANDSHAKE; }, 0, CRTSCTS, true},
+        {"fOutxDsrFlow", [](DCB &d) { d.fOutxDsrFlow = 1; }, 0, 0, false},
+        {"fDsrSensitivity", [](DCB &d) { d.fDsrSensitivity = 1; }, 0, 0, false},
+        {"DTR handshake", [](DCB &d) { d.fDtrControl = DTR_CONTROL_HANDSHAKE; }, 0, 0, false},
+        {"RTS toggle", [](DCB &d) { d.fRtsControl = RTS_CONTROL_TOGGLE; }, 0, 0, false},
+        {"fErrorChar", [](DCB &d) { d.fErrorChar = 1; }, 0, 0, false},
+        {"fNull", [](DCB &d) { d.fNull = 1; }, 0, 0, false},
+        {"fAbortOnError", [](DCB &d) { d.fAbortOnError = 1; }, 0, 0, false},
+        {"not binary", [](DCB &d) { d.fBinary = 0; }, 0, 0, false},
+    };
+    for (const Row &row : rows)
+        for (const bool start : {false, true}) {
+            SCOPED_TRACE(testing::Message()
+                         << row.field << " from all " << (start ? "set" : "clear"));
+            DCB dcb = lineSettings(9600, 8, NOPARITY, ONESTOPBIT);
+            dcb.fDtrControl = DTR_CONTROL_ENABLE;
+            dcb.fRtsControl = RTS_CONTROL_ENABLE;
+            row.set(dcb);
+            termios tio = filled(start);
+            ASSERT_EQ(writeLineSettings(tio, dcb), row.offered);
+            if (!row.offered) {
+                EXPECT_EQ(tio.c_iflag, filled(start).c_iflag) << "a refusal changes nothing";
+                continue;
+            }
+            EXPECT_EQ(tio.c_iflag & flowInputBits, row.iflag) << "IXANY is always cleared";
+            EXPECT_EQ(tio.c_cflag & CRTSCTS, row.cflag);
+            EXPECT_EQ(tio.c_iflag & ~flowInputBits, filled(start).c_iflag & ~flowInputBits);
+            DCB back{};
+            readLineSettings(tio, back);
+            EXPECT_EQ(back.fOutX, dcb.fOutX);
+            EXPECT_EQ(back.fInX, dcb.fInX);
+            EXPECT_EQ(back.fParity, dcb.fParity);
+            EXPECT_EQ(back.fOutxCtsFlow || back.fRtsControl == RTS_CONTROL_HANDSHAKE,
+                      row.cflag != 0);
+        }
 }
 
 } // namespace
