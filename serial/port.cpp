@@ -168,10 +168,7 @@ std::optional<std::string> receiveText()
     DWORD got = 0;
     if (!ReadFile(hCOM, buffer.data(), std::min(stat.cbInQue, receiveLimit), &got, nullptr))
         return std::nullopt;
-    std::string text(buffer.data(), std::min<DWORD>(got, receiveLimit));
-    // A NUL would end the text in the box; drop it and keep what follows.
-    std::erase(text, '\0');
-    return text;
+    return std::string(buffer.data(), std::min<DWORD>(got, receiveLimit));
 }
 
 void closePort()

@@ -88,9 +88,9 @@ SendResult sendText(std::string_view bytes, const SendProgress &progress = {});
 void reportSend(const SendResult &result);
 
 // Takes in the bytes waiting on the port, at most receiveLimit of them, and
-// returns them as the receive box's new text, without NUL bytes. Returns
-// nothing, so that the box keeps its text, when no port is open or the port
-// cannot be read.
+// returns them as they came (portText() makes them the receive box's new
+// text). Returns nothing, so that the box keeps its text, when no port is
+// open or the port cannot be read.
 std::optional<std::string> receiveText();
 
 // Closes the port if one is open. Nothing is shown.

@@ -60,6 +60,10 @@ std::u16string TextCodec::decode(std::string_view bytes, std::u16string_view lin
     std::u16string shown;
     shown.reserve(text.size());
     for (const char16_t c : text) {
+        // Dropped only now: taken out of the bytes, a NUL inside a broken
+        // character would join its neighbours into one the device never sent.
+        if (c == u'\0')
+            continue;
         if (c == u'\n' && afterCR_) {
             afterCR_ = false;
             continue; // the second half of a CR LF

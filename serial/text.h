@@ -39,9 +39,10 @@ class TextCodec {
     std::string encode(std::u16string_view text) const;
 
     // Received bytes to box text: every complete character, the bytes that
-    // can never form one as U+FFFD each, and CR LF, LF or CR as one
-    // `lineBreak` each (a CR LF split between two batches too). An
-    // incomplete character at the end is kept for the next call.
+    // can never form one as U+FFFD each, CR LF, LF or CR as one `lineBreak`
+    // each (a CR LF split between two batches too), and no NULs, which would
+    // end the text in a box. An incomplete character at the end is kept for
+    // the next call.
     std::u16string decode(std::string_view bytes, std::u16string_view lineBreak = u"\n");
 
     // Forgets a kept tail: the next batch starts afresh.

@@ -49,8 +49,9 @@ INSTANTIATE_TEST_SUITE_P(
     Locales, Text,
     ::testing::Values(
         // Chinese as its Big5 bytes; an accented letter Big5 lacks becomes '?'.
-        Row{"zh_TW.BIG5", u"你好 abc\n中文é", "\xa7\x41\xa6\x6e abc\r\n\xa4\xa4\xa4\xe5?",
-            u"你好 abc\n中文?"},
+        // A character outside the BMP is one '?', not one per UTF-16 half.
+        Row{"zh_TW.BIG5", u"你好 abc\n中文é\U0001F600",
+            "\xa7\x41\xa6\x6e abc\r\n\xa4\xa4\xa4\xe5??", u"你好 abc\n中文??"},
         Row{"zh_TW.UTF-8", u"你好\r\nz\xD800", "\xe4\xbd\xa0\xe5\xa5\xbd\r\nz?", u"你好\nz?"},
         // Plain C is taken as UTF-8.
         Row{"C", u"é\r€", "\xc3\xa9\r\n\xe2\x82\xac", u"é\n€"},
@@ -68,6 +69,9 @@ TEST(TextCodec, BytesThatFormNoCharacterShowAsReplacementsAndATailEndsWithReset)
     EXPECT_EQ(utf8.decode("\xe4\xbd"), u"");
     utf8.reset(); // a new port: the two kept bytes are gone
     EXPECT_EQ(utf8.decode("\xa0z"), u"\uFFFDz");
+    // NULs are dropped, after decoding: the bytes around one never join into
+    // a character, and a CR NUL LF is still one break.
+    EXPECT_EQ(utf8.decode("\xe4\0\xbd\xa0!ab\0c\r\0\nd"s), u"\uFFFD\uFFFD\uFFFD!abc\nd");
 
     serial::TextCodec big5("BIG5");
     EXPECT_EQ(big5.decode("\xffx\xa4"), u"\uFFFDx");
