@@ -1,7 +1,9 @@
 // The program's own logic: the one serial port it holds and the four
 // operations that the main window's buttons carry. The operations take plain
 // values and return what the window must show, so they know nothing of the
-// window; the only thing they show themselves is the two open-failure boxes.
+// window; the only things they show themselves are three boxes: the two
+// open failures ("Comm Error", "Set Error") and a send that ended early
+// ("Send Error").
 #pragma once
 
 #include "comm.h"
