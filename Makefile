@@ -61,6 +61,10 @@ windows: deps
 	    cmake --build build-windows-$$arch -j $(JOBS) --target comterm || exit 1; \
 	done
 
+# The tests that drive the real comterm.exe: its window, its device map and
+# its end with the user's session.
+WINDOW_TESTS = tst_window_win32 tst_device_map_win32 tst_end_session_win32
+space := $(subst ,, )
 # The tests on Windows builds, under Wine: the serial operations' tests
 # (64-bit, against pseudo-terminals, compared with the Linux run; 32-bit,
 # built only: this kernel runs no 32-bit code), and the window's tests, which
@@ -74,12 +78,12 @@ test-windows: deps-test
 	        $(WINDOWS_CONFIG) -DCOMTERM_TESTS=ON \
 	        -DCOMTERM_WINE_DRIVER=$(CURDIR)/$(TEST_BUILD)/tests/wine_driver \
 	        -DCOMTERM_WINE=$(WINE) && \
-	    cmake --build build-windows-$$arch -j $(JOBS) --target tst_port tst_window_win32 || exit 1; \
+	    cmake --build build-windows-$$arch -j $(JOBS) --target tst_port $(WINDOW_TESTS) || exit 1; \
 	done
 	./tools/compare-platforms $(TEST_BUILD)/tests/tst_port -- \
 	    $(TEST_BUILD)/tests/wine_driver $(WINE) build-windows-x86_64/wineprefix \
 	    build-windows-x86_64/tests/tst_port.exe
-	cd build-windows-x86_64 && ctest -R tst_window_win32 --output-on-failure
+	cd build-windows-x86_64 && ctest -R '^($(subst $(space),|,$(WINDOW_TESTS)))$$' --output-on-failure
 
 # The Debian package comterm_<version>_<arch>.deb in $(PACKAGE_BUILD), and
 # the Windows zips there when the Windows executables have been built.

@@ -1,23 +1,70 @@
 #include "open_failure.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
+#include <string_view>
+
+namespace {
+
+// The system's text for `error` in the user's language, in the ANSI code
+// page, without the full stop (a Chinese one too) and line break it ends in.
+std::string systemText(DWORD error)
+{
+    wchar_t *text = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
+    std::wstring reason = length > 0 && text != nullptr ? std::wstring(text, length) : L"";
+    LocalFree(text);
+    while (!reason.empty() &&
+           std::wstring_view(L" \r\n.\u3002").find(reason.back()) != std::wstring_view::npos)
+        reason.pop_back();
+    const int size = WideCharToMultiByte(CP_ACP, 0, reason.data(), static_cast<int>(reason.size()),
+                                         nullptr, 0, nullptr, nullptr);
+    std::string narrow(static_cast<std::size_t>(std::max(size, 0)), '\0');
+    WideCharToMultiByte(CP_ACP, 0, reason.data(), static_cast<int>(reason.size()), narrow.data(),
+                        size, nullptr, nullptr);
+    return narrow.empty() ? "error " + std::to_string(error) : narrow;
+}
+
+// The system's reason, and what the user can do about it where that is clear.
+std::string reason(DWORD error, const std::string &name, const PortDevice &device)
+{
+    std::string text = systemText(error);
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        // The standard port is missing: say where the user's own goes.
+        if (device.source == PortDevice::Source::Default)
+            text += "; name its device in " + portsFileHint() + " (" + name + "=COM7) or in the " +
+                    name + " variable";
+        break;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+        // A COM port opens once: this is how Windows says another handle has it.
+        text += "; in use by another program or window";
+        break;
+    case ERROR_INVALID_FUNCTION:
+    case ERROR_INVALID_HANDLE:
+    case ERROR_NOT_SUPPORTED:
+        // What the settings calls say of a device that is no serial port.
+        text += "; not a serial port";
+        break;
+    default:
+        break;
+    }
+    return text;
+}
+
+} // namespace
 
 void reportOpenFailure(const std::string &name, const PortDevice &device)
 {
     const DWORD error = GetLastError();
-    char *text = nullptr;
-    const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
-    std::string reason = length > 0 && text != nullptr ? std::string(text, length)
-                                                       : "error " + std::to_string(error);
-    LocalFree(text);
-    // The system's texts end in a full stop and a line break.
-    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' ||
-                               reason.back() == ' ' || reason.back() == '.'))
-        reason.pop_back();
-    const std::string line = "comterm: " + describePort(name, device) + ": " + reason + "\n";
+    const std::string line = "comterm: " + describePort(name, device) + ": " +
+                             (device.path.empty() ? "no such port" : reason(error, name, device)) +
+                             "\n";
     std::fputs(line.c_str(), stderr);
     std::fflush(stderr);
     SetLastError(error);

@@ -97,13 +97,73 @@ ClientRect clientRectOf(HWND window)
     return {r.left, r.top, r.right - r.left, r.bottom - r.top};
 }
 
-ProgramWindow::ProgramWindow(const std::wstring &exe, const std::wstring &title)
+std::wstring programPath()
+{
+    std::string path = COMTERM_EXE;
+    if (path.front() == '/')
+        path = "Z:" + path;
+    std::wstring wide(path.begin(), path.end());
+    for (wchar_t &c : wide)
+        if (c == L'/')
+            c = L'\\';
+    return wide;
+}
+
+ScopedVariable::ScopedVariable(const wchar_t *name, const std::optional<std::wstring> &value)
+    : name_(name)
+{
+    std::vector<wchar_t> old(32768);
+    const DWORD length = GetEnvironmentVariableW(name, old.data(), static_cast<DWORD>(old.size()));
+    if (length > 0 && length < old.size())
+        old_ = std::wstring(old.data(), length);
+    SetEnvironmentVariableW(name, value ? value->c_str() : nullptr);
+}
+
+ScopedVariable::~ScopedVariable()
+{
+    SetEnvironmentVariableW(name_.c_str(), old_ ? old_->c_str() : nullptr);
+}
+
+std::string fileBytes(const std::wstring &path)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return {};
+    std::string bytes;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        bytes.append(buffer, got);
+    CloseHandle(file);
+    return bytes;
+}
+
+ProgramWindow::ProgramWindow(const std::wstring &exe, const std::wstring &title,
+                             const std::wstring &errors)
 {
     std::wstring command = L'"' + exe + L'"';
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    if (!CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process_))
+    HANDLE errorFile = INVALID_HANDLE_VALUE;
+    if (!errors.empty()) {
+        // Inheritable, so that the program's C runtime takes it as stderr.
+        SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+        errorFile = CreateFileW(errors.c_str(), GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherit,
+                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (errorFile == INVALID_HANDLE_VALUE)
+            throw std::runtime_error("cannot create the file for the program's standard error");
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdError = errorFile;
+    }
+    const BOOL started =
+        CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr,
+                       errorFile != INVALID_HANDLE_VALUE, 0, nullptr, nullptr, &startup, &process_);
+    if (errorFile != INVALID_HANDLE_VALUE)
+        CloseHandle(errorFile); // the program holds its own copy
+    if (!started)
         throw std::runtime_error("cannot start the program");
     form_ = window(title, 60s);
     if (form_ == nullptr) {

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <thread>
 
 // A message box as the user sees it.
 struct MessageBoxSeen {
@@ -27,8 +28,11 @@ struct ClientRect {
 
 class ProgramWindow {
   public:
-    // Starts `exe` and waits until it shows its window titled `title`.
-    explicit ProgramWindow(const std::wstring &exe, const std::wstring &title = L"Form1");
+    // Starts `exe` and waits until it shows its window titled `title`. The
+    // program inherits this process's environment; its standard error goes to
+    // the file `errors` (created empty) when one is named.
+    explicit ProgramWindow(const std::wstring &exe, const std::wstring &title = L"Form1",
+                           const std::wstring &errors = {});
     // Ends the program if it still runs.
     ~ProgramWindow();
     ProgramWindow(const ProgramWindow &) = delete;
@@ -73,6 +77,41 @@ class ProgramWindow {
     PROCESS_INFORMATION process_{};
     HWND form_ = nullptr;
 };
+
+// The Windows path of the comterm.exe the build made (COMTERM_EXE; a Linux
+// path is drive Z: in Wine).
+std::wstring programPath();
+
+// Polls `condition` until it holds or `timeout` passes; whether it held.
+template <class F>
+bool eventually(F condition, std::chrono::milliseconds timeout = std::chrono::seconds(10))
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+// Sets a variable of this process's environment, which the programs it
+// starts inherit, or removes it for none; puts the old value back at the end.
+class ScopedVariable {
+  public:
+    ScopedVariable(const wchar_t *name, const std::optional<std::wstring> &value);
+    ~ScopedVariable();
+    ScopedVariable(const ScopedVariable &) = delete;
+    ScopedVariable &operator=(const ScopedVariable &) = delete;
+
+  private:
+    std::wstring name_;
+    std::optional<std::wstring> old_;
+};
+
+// A file's bytes as they are now (empty when it cannot be read), while
+// another process may still be writing it.
+std::string fileBytes(const std::wstring &path);
 
 // A window's text, read through WM_GETTEXT.
 std::wstring textOf(HWND window);

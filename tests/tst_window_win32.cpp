@@ -47,31 +47,6 @@ constexpr int Button1 = idOf("Button1"), Button2 = idOf("Button2"), Button3 = id
               rdCOM = idOf("rdCOM"), mSend = idOf("mSend"), mReceive = idOf("mReceive"),
               rdCOMItem0 = layout::radioItems[0].id, rdCOMItem1 = layout::radioItems[1].id;
 
-// The program's path as the build gives it; a Linux path is drive Z: in Wine.
-std::wstring programPath()
-{
-    std::string path = COMTERM_EXE;
-    if (path.front() == '/')
-        path = "Z:" + path;
-    std::wstring wide(path.begin(), path.end());
-    for (wchar_t &c : wide)
-        if (c == L'/')
-            c = L'\\';
-    return wide;
-}
-
-// Polls `condition` until it holds or 10 s pass; whether it held.
-template <class F> bool eventually(F condition)
-{
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(20ms);
-    }
-    return true;
-}
-
 class Window : public ::testing::Test {
   protected:
     Device com1, com2;
@@ -287,7 +262,9 @@ TEST_F(Window, SendsAndReceivesTheBoxesTextsInTheAnsiCodePage)
     EXPECT_EQ(com2.read(7), "to COM2");
     EXPECT_EQ(com1.read(1, 200ms), "");
     EXPECT_TRUE(released(com1)) << "COM1 is closed";
-    EXPECT_EQ(com2.lineSettings(), "9600 8N1");
+    // Wine's serial driver keeps the IXANY that the device's terminal starts
+    // with: the DCB has no such flag. With IXON off it stops nothing.
+    EXPECT_EQ(com2.lineSettings(), "9600 8N1 ixany");
 }
 
 TEST_F(Window, OpenFailuresShowTheirBoxes)
@@ -343,19 +320,19 @@ TEST_F(Window, SendToAStalledPeerEndsWithItsCountsAndTheWindowAnswers)
     setText((*this)[mSend], text);
 
     // While the send runs, the window answers every message within 1 s: for
-    // the first 9 s, before the send can end (showing a box can take Wine
+    // the first 25 s, before the send can end (showing a box can take Wine
     // a few seconds of font loading).
     const auto start = std::chrono::steady_clock::now();
     auto longestWait = std::async(std::launch::async, [&] {
         std::chrono::steady_clock::duration longest{};
-        for (auto asked = start; asked < start + 9s; asked = std::chrono::steady_clock::now()) {
+        for (auto asked = start; asked < start + 25s; asked = std::chrono::steady_clock::now()) {
             program.answers(5s);
             longest = std::max(longest, std::chrono::steady_clock::now() - asked);
             std::this_thread::sleep_for(50ms);
         }
         return longest;
     });
-    const auto box = program.clickForBox((*this)[Button2], 60s);
+    const auto box = program.clickForBox((*this)[Button2], 90s);
     const auto took = std::chrono::steady_clock::now() - start;
     const auto longest = longestWait.get();
     EXPECT_LT(longest, 1s) << "the window did not answer for "
@@ -365,8 +342,12 @@ TEST_F(Window, SendToAStalledPeerEndsWithItsCountsAndTheWindowAnswers)
     EXPECT_EQ(total, bytes.size()) << ::testing::PrintToString(box);
     EXPECT_GT(sent, 0u);
     EXPECT_LT(sent, total);
-    EXPECT_GE(took, 10s) << "a stall ends the send after 10 s without progress";
-    EXPECT_LT(took, 30s);
+    // The program's own limit, not a test's shortened one: 30 s without
+    // progress, and the box soon after.
+    const auto seconds = std::chrono::duration_cast<std::chrono::milliseconds>(took).count() / 1e3;
+    EXPECT_GE(took, 30s) << "a stall ends the send after 30 s without progress, not after "
+                         << seconds << " s";
+    EXPECT_LT(took, 45s) << seconds << " s";
     // The device can read exactly the bytes that the box counts as sent.
     EXPECT_EQ(com1.read(total, 2s), bytes.substr(0, sent));
 

@@ -241,6 +241,18 @@ int main(int argc, char **argv)
     setenv("WINEPREFIX", prefix.c_str(), 1);
     setenv("WINEDEBUG", "-all", 1);
     unsetenv("DISPLAY"); // no window appears anywhere but on our own server
+    // Wine hands the Linux environment to its programs: a COMn left from a
+    // Linux run (a /dev path) would override the ports the tests map.
+    std::vector<std::string> comVariables;
+    for (char **variable = environ; *variable != nullptr; ++variable) {
+        const std::string entry = *variable;
+        const auto equals = entry.find('=');
+        if (entry.rfind("COM", 0) == 0 && equals > 3 &&
+            entry.find_first_not_of("0123456789", 3) == equals)
+            comVariables.push_back(entry.substr(0, equals));
+    }
+    for (const std::string &name : comVariables)
+        unsetenv(name.c_str());
     if (!localeName.empty() && !useLocale(localeName, prefix.string() + "-locale"))
         return 2;
     pid_t xserver = -1;

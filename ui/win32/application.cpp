@@ -60,6 +60,9 @@ void TApplication::Run()
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0)
         dispatch(message);
+    // However the loop ended (a quit message that no window's end posted,
+    // among others), no port stays open after it.
+    serial::closePort();
     boxOwner = nullptr;
     serial::setMessageBox(nullptr);
 }

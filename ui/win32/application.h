@@ -49,9 +49,9 @@ class TApplication {
         forms_.push_back(std::move(created));
     }
 
-    // Shows the main window and dispatches messages until it is closed. The
-    // keyboard works as in a dialog: Tab, Shift+Tab and the arrow keys move
-    // between the controls.
+    // Shows the main window and dispatches messages until it is closed, then
+    // closes the serial port if one is still open. The keyboard works as in a
+    // dialog: Tab, Shift+Tab and the arrow keys move between the controls.
     void Run();
 
     // Dispatches the messages waiting for this thread without waiting for

@@ -113,6 +113,21 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         closeRequested_ = true;
         return 0;
     }
+    // Logoff or shutdown: the system may end the process as soon as this
+    // returns, so the port is closed now, as the close box would close it. A
+    // send that runs stops at its next piece (it finds the port gone and the
+    // window closing) and then closes the window.
+    if (message == WM_ENDSESSION) {
+        if (wParam) {
+            closeRequested_ = closeRequested_ || sending_;
+            serial::closePort();
+        }
+        return 0;
+    }
+    // The close box, Alt+F4 and a close during a send all end here: the port
+    // is free before the process ends.
+    if (message == WM_DESTROY)
+        serial::closePort();
     if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) {
         switch (LOWORD(wParam)) {
         case id("Button1"):

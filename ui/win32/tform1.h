@@ -1,6 +1,7 @@
 // The main window: the port selector, the send and receive boxes, and the
 // four buttons that open the port, send, receive and exit. Its controls are
-// made from the layout table in tform1_layout.h.
+// made from the layout table in tform1_layout.h. Every way the window ends
+// (the close box, Alt+F4, the end of the user's session) closes the port.
 #pragma once
 
 #include "form.h"
