@@ -1,96 +1,19 @@
 // The main window on Qt's offscreen platform: its layout, its buttons driving
-// a real pseudo-terminal, its message boxes and its exception reporting.
+// a real pseudo-terminal, and its message boxes.
 #include "application.h"
 #include "message_recorder.h"
 #include "port.h"
 #include "pty_device.h"
-#include "tform1.h"
+#include "qt_test_support.h"
 
-#include <QMessageBox>
-#include <QProcess>
-#include <QProgressDialog>
-#include <QTimer>
-#include <QtTest>
-
-#include <cstdlib>
-#include <cstring>
 #include <memory>
-#include <stdexcept>
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-struct Box {
-    QString title, text;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QMessageBox::StandardButtons buttons;
-    int width = 0;
-};
-
-// Runs `action`, which must bring up a modal message box, records the box
-// and dismisses it.
-Box dismissBox(const std::function<void()> &action)
-{
-    Box seen;
-    bool found = false;
-    auto *poll = new QTimer(qApp);
-    QObject::connect(poll, &QTimer::timeout, poll, [&] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            seen = {box->windowTitle(), box->text(), box->icon(), box->standardButtons(),
-                    box->width()};
-            found = true;
-            box->button(QMessageBox::Ok)->click();
-        }
-    });
-    poll->start(10);
-    action();
-    delete poll;
-    if (!found)
-        qWarning("no message box came up");
-    return seen;
-}
-
-constexpr const char *exitFromClickFlag = "--exit-from-click";
-
-// The child's side of exitButtonEndsAtOnce: opens the port and clicks the
-// exit button from inside the event loop, with the application and the window
-// alive. An exit handler that ran would end it with status 5; a return from
-// the loop, with 4.
-int exitFromClick()
-{
-    std::atexit([] { std::_Exit(5); });
-    TForm1 form;
-    form.show();
-    QTimer::singleShot(0, &form, [&form] {
-        QTest::mouseClick(form.ui.Button1, Qt::LeftButton);
-        QTest::mouseClick(form.ui.Button4, Qt::LeftButton);
-    });
-    QApplication::exec();
-    return 4;
-}
-
-} // namespace
-
-class TestTForm1 : public QObject {
+class TestTForm1 : public FormTest {
     Q_OBJECT
 
-  private:
-    std::unique_ptr<TForm1> form;
-
   private slots:
-    void init()
-    {
-        form = std::make_unique<TForm1>();
-        form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-    }
-    void cleanup()
-    {
-        serial::closePort();
-        form.reset();
-    }
-
     void controls_data()
     {
         QTest::addColumn<QString>("name");
@@ -264,54 +187,6 @@ class TestTForm1 : public QObject {
         QCOMPARE(form->ui.mReceive->toPlainText(), u"kept"_s);
     }
 
-    void aLongSendShowsProgressAndCanBeCancelled()
-    {
-        PtyDevice com1;
-        PortMapping map1("COM1", com1.path());
-        form->ui.Button1->click();
-        QVERIFY(serial::isOpen());
-        // More than the line buffers, and the device reads nothing.
-        const QString line = QString(63, u'x') + u'\n';
-        form->ui.mSend->setPlainText(line.repeated(4096));
-        const std::size_t total = 4096 * 65; // each line break goes out as CR LF
-
-        QString figures;
-        bool formEnabled = true, repainted = false;
-        QTimer watch;
-        connect(&watch, &QTimer::timeout, &watch, [&] {
-            for (QWidget *w : QApplication::topLevelWidgets()) {
-                auto *dialog = qobject_cast<QProgressDialog *>(w);
-                if (dialog == nullptr || !dialog->isVisible() || !figures.isEmpty())
-                    continue;
-                figures = dialog->labelText();
-                formEnabled = form->isEnabled();
-                // The form still paints while the send runs.
-                form->ui.mReceive->setPlainText(u"painted"_s);
-                repainted = !form->grab().isNull();
-                dialog->findChild<QPushButton *>()->click();
-            }
-        });
-        watch.start(20);
-        const Box box = dismissBox([this] { form->ui.Button2->click(); });
-        watch.stop();
-
-        QVERIFY2(figures.startsWith(u"已送出 "_s), qPrintable(figures));
-        QVERIFY(figures.endsWith(u" / %1 位元組"_s.arg(total)));
-        QVERIFY(!formEnabled);
-        QVERIFY(repainted);
-        const std::size_t sent = com1.read(total, std::chrono::seconds(2)).size();
-        QVERIFY(sent > 0 && sent < total);
-        QCOMPARE(box.title, u"Send Error"_s);
-        QCOMPARE(box.text, u"傳送資料未完成!!\n已送出 %1 / %2 位元組"_s.arg(sent).arg(total));
-
-        // The window is usable again.
-        QVERIFY(form->isEnabled());
-        com1.write("after");
-        QVERIFY(com1.waitQueued(5));
-        QTest::mouseClick(form->ui.Button3, Qt::LeftButton);
-        QCOMPARE(form->ui.mReceive->toPlainText(), u"after"_s);
-    }
-
     void openFailuresShowRealMessageBoxes()
     {
         PortMapping missing("COM1", "/dev/no-such-serial-device");
@@ -329,75 +204,12 @@ class TestTForm1 : public QObject {
         QCOMPARE(box.text, u"開啟通訊阜設定錯誤!!"_s);
         QVERIFY(!serial::isOpen());
     }
-
-    void exceptionsInHandlersAreReported_data()
-    {
-        QTest::addColumn<int>("kind");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("Exception") << 0 << u"未能完成"_s;
-        QTest::newRow("std::exception") << 1 << u"bad thing"_s;
-        QTest::newRow("anything else") << 2 << QString();
-    }
-    void exceptionsInHandlersAreReported()
-    {
-        QFETCH(int, kind);
-        QFETCH(QString, message);
-        auto *button = form->ui.Button2;
-        connect(button, &QPushButton::clicked, form.get(), [kind, message] {
-            if (kind == 0)
-                throw Exception(message);
-            if (kind == 1)
-                throw std::runtime_error(message.toStdString());
-            throw 42;
-        });
-        const Box box = dismissBox([button] { QTest::mouseClick(button, Qt::LeftButton); });
-        QCOMPARE(box.title, QCoreApplication::applicationName());
-        QCOMPARE(box.text, message);
-        QCOMPARE(box.icon, QMessageBox::Critical);
-        // The loop went on and the window still answers.
-        QVERIFY(form->isVisible());
-        QTest::mouseClick(form->findChildren<RadioItem *>()[1], Qt::LeftButton);
-        QCOMPARE(form->ui.rdCOM->ItemIndex(), 1);
-    }
-
-    void exitButtonEndsAtOnce()
-    {
-        PtyDevice com1;
-        PortMapping map1("COM1", com1.path());
-        QProcess child;
-        child.setProcessChannelMode(QProcess::ForwardedChannels);
-        child.start(QCoreApplication::applicationFilePath(),
-                    {QString::fromLatin1(exitFromClickFlag)});
-        QVERIFY(child.waitForFinished(30000));
-        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(child.exitCode(), 0);
-    }
-
-    void entryPointReportsWhatEscapes()
-    {
-        int status = -1;
-        Box box = dismissBox([&] {
-            status = Application->RunProtected([] { throw Exception(u"start failed"_s); });
-        });
-        QCOMPARE(box.text, u"start failed"_s);
-        QCOMPARE(status, 0);
-        for (const auto &body : std::vector<std::function<void()>>{
-                 [] { throw std::runtime_error("not shown"); }, [] { throw 7; }}) {
-            status = -1;
-            box = dismissBox([&] { status = Application->RunProtected(body); });
-            QCOMPARE(box.title, QCoreApplication::applicationName());
-            QCOMPARE(box.text, QString());
-            QCOMPARE(status, 0);
-        }
-    }
 };
 
 int main(int argc, char **argv)
 {
     TApplication app(argc, argv);
     app.Initialize();
-    if (argc > 1 && std::strcmp(argv[1], exitFromClickFlag) == 0)
-        return exitFromClick();
     TestTForm1 test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -1,0 +1,136 @@
+// A long send through the Qt window on the offscreen platform: the progress
+// window, Cancel, and the window closed while the send runs; against a
+// pseudo-terminal that reads nothing.
+#include "application.h"
+#include "port.h"
+#include "pty_device.h"
+#include "qt_test_support.h"
+
+#include <QElapsedTimer>
+#include <QProgressDialog>
+#include <QTimer>
+
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Notes whether a progress window is shown while it lives.
+class ProgressWatch : public QObject {
+  public:
+    ProgressWatch() { qApp->installEventFilter(this); }
+    ~ProgressWatch() override { qApp->removeEventFilter(this); }
+    bool eventFilter(QObject *object, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show && qobject_cast<QProgressDialog *>(object))
+            shown = true;
+        return false;
+    }
+    bool shown = false;
+};
+
+} // namespace
+
+class TestSendProgress : public FormTest {
+    Q_OBJECT
+
+  private slots:
+    void aLongSendShowsProgressAndCanBeCancelled()
+    {
+        PtyDevice com1;
+        PortMapping map1("COM1", com1.path());
+        form->ui.Button1->click();
+        QVERIFY(serial::isOpen());
+        // More than the line buffers, and the device reads nothing.
+        const QString line = QString(63, u'x') + u'\n';
+        form->ui.mSend->setPlainText(line.repeated(4096));
+        const std::size_t total = 4096 * 65; // each line break goes out as CR LF
+
+        QString figures;
+        int bar = -1;
+        qint64 shownAfter = -1;
+        bool formEnabled = true, repainted = false;
+        QElapsedTimer clock;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, &watch, [&] {
+            for (QWidget *w : QApplication::topLevelWidgets()) {
+                auto *dialog = qobject_cast<QProgressDialog *>(w);
+                if (dialog == nullptr || !dialog->isVisible() || !figures.isEmpty())
+                    continue;
+                shownAfter = clock.elapsed();
+                figures = dialog->labelText();
+                bar = dialog->value() * 1000 / dialog->maximum();
+                formEnabled = form->isEnabled();
+                // The form still paints while the send runs.
+                form->ui.mReceive->setPlainText(u"painted"_s);
+                repainted = !form->grab().isNull();
+                dialog->findChild<QPushButton *>()->click();
+            }
+        });
+        watch.start(20);
+        clock.start();
+        const Box box = dismissBox([this] { form->ui.Button2->click(); });
+        const qint64 ended = clock.elapsed();
+        watch.stop();
+
+        // The window comes up about half a second into the send, with the
+        // figures and the bar telling the same.
+        QVERIFY2(shownAfter >= 400 && shownAfter < 2000, qPrintable(QString::number(shownAfter)));
+        qulonglong shownSent = 0, shownTotal = 0;
+        QVERIFY2(std::sscanf(figures.toUtf8().constData(), "已送出 %llu / %llu 位元組", &shownSent,
+                             &shownTotal) == 2,
+                 qPrintable(figures));
+        QCOMPARE(shownTotal, qulonglong(total));
+        QVERIFY(shownSent > 0);
+        QVERIFY2(qAbs(bar - int(shownSent * 1000 / total)) <= 1,
+                 qPrintable(u"bar %1 for %2"_s.arg(bar).arg(figures)));
+        // Cancel ends the send at once, long before a stall would.
+        QVERIFY2(ended < shownAfter + 3000, qPrintable(QString::number(ended)));
+        QVERIFY(!formEnabled);
+        QVERIFY(repainted);
+        const std::size_t sent = com1.read(total, std::chrono::seconds(2)).size();
+        QVERIFY(sent > 0 && sent < total);
+        QCOMPARE(box.title, u"Send Error"_s);
+        QCOMPARE(box.text, u"傳送資料未完成!!\n已送出 %1 / %2 位元組"_s.arg(sent).arg(total));
+
+        // The window is usable again.
+        QVERIFY(form->isEnabled());
+        com1.write("after");
+        QVERIFY(com1.waitQueued(5));
+        QTest::mouseClick(form->ui.Button3, Qt::LeftButton);
+        QCOMPARE(form->ui.mReceive->toPlainText(), u"after"_s);
+    }
+
+    // Closed before the progress window shows, the window stops the send
+    // all the same, and shows nothing.
+    void closingTheWindowEarlyStopsTheSend()
+    {
+        PtyDevice com1;
+        PortMapping map1("COM1", com1.path());
+        form->ui.Button1->click();
+        QVERIFY(serial::isOpen());
+        const QString line = QString(63, u'x') + u'\n';
+        form->ui.mSend->setPlainText(line.repeated(4096));
+        QTimer::singleShot(100, form.get(), [this] { form->close(); });
+        ProgressWatch watch;
+        QElapsedTimer clock;
+        clock.start();
+        form->ui.Button2->click();
+        QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY2(!watch.shown, "the send went on until the progress window came up");
+        QCOMPARE(QApplication::activeModalWidget(), nullptr);
+        const std::size_t total = 4096 * 65;
+        QVERIFY(com1.read(total, std::chrono::seconds(1)).size() < total);
+    }
+};
+
+int main(int argc, char **argv)
+{
+    TApplication app(argc, argv);
+    app.Initialize();
+    TestSendProgress test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_send_progress.moc"
