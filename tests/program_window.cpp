@@ -1,5 +1,6 @@
 #include "program_window.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <future>
@@ -124,7 +125,7 @@ ScopedVariable::~ScopedVariable()
     SetEnvironmentVariableW(name_.c_str(), old_ ? old_->c_str() : nullptr);
 }
 
-std::string fileBytes(const std::wstring &path)
+std::vector<std::string> fileLines(const std::wstring &path)
 {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -137,7 +138,14 @@ std::string fileBytes(const std::wstring &path)
     while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
         bytes.append(buffer, got);
     CloseHandle(file);
-    return bytes;
+    std::vector<std::string> lines;
+    for (std::size_t start = 0, end; start < bytes.size(); start = end + 1) {
+        end = std::min(bytes.find('\n', start), bytes.size());
+        lines.push_back(bytes.substr(start, end - start));
+        if (!lines.back().empty() && lines.back().back() == '\r')
+            lines.back().pop_back();
+    }
+    return lines;
 }
 
 ProgramWindow::ProgramWindow(const std::wstring &exe, const std::wstring &title,

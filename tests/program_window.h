@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 // A message box as the user sees it.
 struct MessageBoxSeen {
@@ -109,9 +110,9 @@ class ScopedVariable {
     std::optional<std::wstring> old_;
 };
 
-// A file's bytes as they are now (empty when it cannot be read), while
-// another process may still be writing it.
-std::string fileBytes(const std::wstring &path);
+// A text file's lines as they are now, without their CR LF (none when it
+// cannot be read), while another process may still be writing it.
+std::vector<std::string> fileLines(const std::wstring &path);
 
 // A window's text, read through WM_GETTEXT.
 std::wstring textOf(HWND window);

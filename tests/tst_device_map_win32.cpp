@@ -47,7 +47,7 @@ std::wstring wide(const std::string &text)
 // programs started meanwhile use, and the file their standard error goes to.
 class ProgramFolder {
   public:
-    ProgramFolder()
+    explicit ProgramFolder(const wchar_t *appDataName = L"appdata") : appDataName_(appDataName)
     {
         static int count = 0;
         wchar_t temp[MAX_PATH] = {};
@@ -75,7 +75,7 @@ class ProgramFolder {
 
     std::wstring exe() const { return folder_ + L"\\comterm.exe"; }
     std::wstring besideFile() const { return folder_ + L"\\ports.conf"; }
-    std::wstring appData() const { return folder_ + L"\\appdata"; }
+    std::wstring appData() const { return folder_ + L'\\' + appDataName_; }
     std::wstring appDataFile() const { return appData() + L"\\comterm\\ports.conf"; }
     std::wstring errors() const { return folder_ + L"\\stderr.txt"; }
 
@@ -91,24 +91,8 @@ class ProgramFolder {
     }
 
   private:
-    std::wstring folder_;
+    std::wstring folder_, appDataName_;
 };
-
-// The program's standard error as lines, without their CR LF.
-std::vector<std::string> linesOf(const std::string &bytes)
-{
-    std::vector<std::string> lines;
-    for (std::size_t start = 0, end; start < bytes.size(); start = end + 1) {
-        end = bytes.find('\n', start);
-        if (end == std::string::npos)
-            end = bytes.size();
-        std::string line = bytes.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        lines.push_back(line);
-    }
-    return lines;
-}
 
 // The devices a COM name can lead to.
 enum Target { StandardCom1, StandardCom2, Com7, Com12 };
@@ -121,6 +105,7 @@ struct MapRow {
     const char *com1;    // the COM1 variable, if set
     Target com1Target, com2Target;
     const char *skipped; // what is said of an unusable line, after the file's name
+    const wchar_t *appDataName = L"appdata";
 };
 
 void PrintTo(const MapRow &row, std::ostream *out)
@@ -137,6 +122,9 @@ const MapRow mapRows[] = {
      Com12, nullptr},
     {"BesideTheProgramHidesAppData", "COM1=COM12\r\n", "COM1=COM7\r\nCOM2=COM7\r\n", nullptr, Com12,
      StandardCom2, nullptr},
+    // Korean is no part of code page 950: the short name stands in for it.
+    {"InAppDataThatTheCodePageCannotSpell", nullptr, "COM1=COM12\nCOM2=COM7\n", nullptr, Com12,
+     Com7, nullptr, L"appdata-\uD55C"},
     {"TheVariableBeforeTheFile", "COM1=COM12\r\nCOM2=\\\\.\\COM12\r\n", "COM1=COM12\r\n",
      "\\\\.\\COM7", Com7, Com12, nullptr},
 };
@@ -148,7 +136,7 @@ class DeviceMap : public ::testing::TestWithParam<MapRow> {
     PortMapping map2{"COM2", devices[StandardCom2].path()};
     PortMapping map7{"COM7", devices[Com7].path()};
     PortMapping map12{"COM12", devices[Com12].path()};
-    ProgramFolder folder;
+    ProgramFolder folder{GetParam().appDataName};
     ScopedVariable appData{L"APPDATA", folder.appData()};
     ScopedVariable noCom2{L"COM2", std::nullopt};
 };
@@ -185,7 +173,7 @@ TEST_P(DeviceMap, OpenSendsToTheMappedDevice)
     std::vector<std::string> expected;
     if (row.skipped)
         expected.assign(2, "comterm: " + narrow(folder.besideFile()) + ' ' + row.skipped);
-    EXPECT_EQ(linesOf(fileBytes(folder.errors())), expected);
+    EXPECT_EQ(fileLines(folder.errors()), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Sources, DeviceMap, ::testing::ValuesIn(mapRows),
@@ -275,7 +263,7 @@ TEST_P(OpenFailure, OneLineOnStandardErrorNamesTheDeviceItsSourceAndTheReason)
     std::string advice = row.advice;
     if (const auto at = advice.find("%APPDATA%"); at != std::string::npos)
         advice.replace(at, 9, narrow(folder.appDataFile()));
-    const auto lines = linesOf(fileBytes(folder.errors()));
+    const auto lines = fileLines(folder.errors());
     ASSERT_EQ(lines.size(), 1u) << ::testing::PrintToString(lines);
     const std::string &line = lines[0];
     if (row.error != 0) {
