@@ -1,4 +1,5 @@
 #include "comm.h"
+#include "crash_release_posix.h"
 #include "device_map.h"
 #include "line_settings_posix.h"
 #include "open_failure.h"
@@ -190,6 +191,7 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
     const int fl = ::fcntl(fd, F_GETFL);
     if (fl < 0 || ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK) != 0)
         return giveUp();
+    registerCrashRelease(fd);
     return new Port{fd};
 }
 
@@ -381,6 +383,7 @@ BOOL CloseHandle(HANDLE handle)
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE)
         return fail(ERROR_INVALID_HANDLE);
     auto *port = static_cast<Port *>(handle);
+    unregisterCrashRelease(port->fd);
     // Exclusive mode stays with the terminal while any other descriptor
     // keeps it open (a pseudo-terminal's other side, a modem manager): drop
     // it, or nobody but root could open the port again. Closing the

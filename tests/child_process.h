@@ -9,7 +9,8 @@
 
 // Starts `argv` (searched in PATH) with the environment changes in `env`
 // ("NAME=value" sets, "NAME" unsets). Its standard output and error go to
-// `outFd` and `errFd` when they are given, and it inherits `keepFd`.
+// `outFd` and `errFd` when they are given, and it inherits `keepFd`. It
+// starts with every signal's default action and none blocked.
 pid_t spawn(const std::vector<std::string> &argv, const std::vector<std::string> &env = {},
             int outFd = -1, int errFd = -1, int keepFd = -1);
 

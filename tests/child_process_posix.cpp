@@ -1,5 +1,6 @@
 #include "child_process.h"
 
+#include <csignal>
 #include <cstdlib>
 
 #include <fcntl.h>
@@ -22,6 +23,13 @@ pid_t spawn(const std::vector<std::string> &argv, const std::vector<std::string>
     const pid_t pid = ::fork();
     if (pid != 0)
         return pid;
+    // Signals the test runner ignores or blocks (nohup's SIGHUP, a background
+    // job's SIGINT) would stay so in the child: start it with the defaults.
+    for (const int number : {SIGHUP, SIGINT, SIGTERM, SIGPIPE})
+        ::signal(number, SIG_DFL);
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
     for (const std::string &e : env) {
         const auto eq = e.find('=');
         if (eq == std::string::npos)

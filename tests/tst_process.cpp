@@ -7,14 +7,19 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
-#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
 
@@ -53,6 +58,43 @@ bool portIsFree()
     return true;
 }
 
+// Opens `path` as a program without root rights would, and returns 0, or the
+// errno of the failed open. Root passes over exclusive mode (TIOCEXCL), so
+// as root the path is made world-writable and the open done by a child that
+// has become nobody (65534).
+int openWithoutRoot(const std::string &path)
+{
+    const auto tryOpen = [&path] {
+        const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            return errno;
+        close(fd);
+        return 0;
+    };
+    if (geteuid() != 0)
+        return tryOpen();
+    if (chmod(path.c_str(), 0666) != 0)
+        return errno;
+    const pid_t child = fork();
+    if (child == 0) {
+        if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)
+            _exit(255);
+        _exit(tryOpen());
+    }
+    return waitExit(child, 10s);
+}
+
+// Whether the program under test is the one just built, with AddressSanitizer
+// as this test is: ASan then reports a SIGSEGV and ends with status 1.
+bool programHasAsan()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    return programPath() == COMTERM_BINARY;
+#else
+    return false;
+#endif
+}
+
 class Program : public ::testing::Test {
   protected:
     PtyDevice device;
@@ -60,11 +102,19 @@ class Program : public ::testing::Test {
     pid_t xserver = -1;
     std::string display;
     pid_t program = -1;
-    // The program's locale settings, when a test needs one.
-    std::vector<std::string> locale;
+    // Environment settings of the program's own (a locale), when a test
+    // needs them.
+    std::vector<std::string> settings;
+
+    // The program's standard error.
+    int errors = open(P_tmpdir, O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
 
     void SetUp() override
     {
+        ASSERT_GE(errors, 0);
+        // The crashes the tests cause leave no core file behind.
+        const rlimit noCore{0, 0};
+        ASSERT_EQ(setrlimit(RLIMIT_CORE, &noCore), 0);
         int fds[2];
         ASSERT_EQ(pipe(fds), 0);
         const int quiet = open("/dev/null", O_WRONLY | O_CLOEXEC);
@@ -82,8 +132,8 @@ class Program : public ::testing::Test {
 
         std::vector<std::string> env{"DISPLAY=" + display, "QT_QPA_PLATFORM=xcb", "WAYLAND_DISPLAY",
                                      "COM1=" + device.path()};
-        env.insert(env.end(), locale.begin(), locale.end());
-        program = spawn({programPath()}, env);
+        env.insert(env.end(), settings.begin(), settings.end());
+        program = spawn({programPath()}, env, -1, errors);
         ASSERT_TRUE(eventually([this] {
             return xdotool({"search", "--name", "^Form1$"}) == 0;
         })) << "the window did not appear";
@@ -99,6 +149,25 @@ class Program : public ::testing::Test {
             kill(xserver, SIGTERM);
             waitExit(xserver, 10s);
         }
+        close(errors);
+    }
+
+    // What the program has written to its standard error so far.
+    std::string programErrors() const
+    {
+        std::string text;
+        char buffer[4096];
+        for (ssize_t n; (n = pread(errors, buffer, sizeof buffer, off_t(text.size()))) > 0;)
+            text.append(buffer, std::size_t(n));
+        return text;
+    }
+
+    // Ends the X server, as a display that goes away under the program.
+    void killDisplay()
+    {
+        ASSERT_EQ(kill(xserver, SIGKILL), 0);
+        waitExit(xserver, 10s);
+        xserver = -1;
     }
 
     int xdotool(const std::vector<std::string> &args)
@@ -188,41 +257,129 @@ class Program : public ::testing::Test {
     }
 };
 
-TEST_F(Program, ExitButtonEndsWithStatusZero)
+// What the program is doing when it is told to end.
+enum class Doing {
+    Nothing,
+    Sending,     // a send into a line that takes nothing, its progress window up
+    ShowingABox, // the "Send Error" box of a cancelled send, modal
+};
+
+// How it is told to end.
+enum class Way { ExitButton, CloseBox, Signal, LostDisplay };
+
+struct WayOut {
+    const char *name;
+    Way way;
+    int signal; // for Way::Signal
+    Doing doing;
+    int status; // the exit status, 128 + the signal for a signal's default action
+};
+
+void PrintTo(const WayOut &row, std::ostream *out)
 {
+    *out << row.name;
+}
+
+// Every way out of the program frees the port: a program without root rights
+// can open it afterwards, although the device's end of the line (the
+// pseudo-terminal's master, and the test's own descriptor on it) stayed open
+// the whole time and exclusive mode would otherwise outlive the program.
+// Without a window manager the close box and Alt+F4 are the same message.
+class WaysOut : public Program, public ::testing::WithParamInterface<WayOut> {
+  protected:
+    void SetUp() override
+    {
+        // A lost display ends the program from inside the event loop, with
+        // the libraries' state (fontconfig's) still held: no leak of ours to
+        // look for, and LeakSanitizer's status would hide the program's.
+        if (GetParam().way == Way::LostDisplay) {
+            const char *asan = std::getenv("ASAN_OPTIONS");
+            settings.push_back("ASAN_OPTIONS=" + std::string(asan ? asan : "") + ":detect_leaks=0");
+        }
+        Program::SetUp();
+    }
+};
+
+TEST_P(WaysOut, EndWithTheirStatusAndFreeThePort)
+{
+    const WayOut &row = GetParam();
     click(336 + 40, 32 + 12); // Button1: open COM1
     ASSERT_TRUE(eventually([] { return !portIsFree(); })) << "the port did not open";
-    click(504 + 56, 32 + 12); // Button4: exit
-    EXPECT_EQ(waitExit(program, 10s), 0);
-}
+    ASSERT_EQ(openWithoutRoot(device.path()), EBUSY) << "the port is not held exclusively";
+    if (row.doing != Doing::Nothing) {
+        device.fillLine();
+        click(96 + 48, 464 + 12); // Button2: send "mSend" into a line that takes nothing
+        ASSERT_TRUE(eventually([this] { return windowShown("傳送資料"); }))
+            << "no progress window came up";
+    }
+    if (row.doing == Doing::ShowingABox) {
+        // Escape cancels the send, once the progress window is mapped and can
+        // take the focus.
+        ASSERT_TRUE(eventually([this] {
+            return xdotool({"search", "--onlyvisible", "--name", "^傳送資料$"}) == 0;
+        }));
+        ASSERT_EQ(xdotool({"search", "--onlyvisible", "--name", "^傳送資料$", "windowfocus",
+                           "--sync", "key", "Escape"}),
+                  0);
+        ASSERT_TRUE(eventually([this] { return windowShown("Send Error"); }))
+            << "no box came up after the send was cancelled";
+    }
 
-TEST_F(Program, ClosingTheWindowEndsWithStatusZero)
-{
-    click(336 + 40, 32 + 12);
-    ASSERT_TRUE(eventually([] { return !portIsFree(); })) << "the port did not open";
-    closeWindow();
-    EXPECT_EQ(waitExit(program, 10s), 0);
-}
-
-TEST_F(Program, ClosingTheWindowDuringAStalledSendEndsWithStatusZero)
-{
-    click(336 + 40, 32 + 12);
-    ASSERT_TRUE(eventually([] { return !portIsFree(); })) << "the port did not open";
-    device.fillLine();
-    click(96 + 48, 464 + 12); // Button2: send "mSend" into a line that takes nothing
-    ASSERT_TRUE(eventually([this] { return windowShown("傳送資料"); }))
-        << "no progress window came up";
     const auto start = Clock::now();
-    closeWindow();
-    EXPECT_EQ(waitExit(program, 10s), 0);
-    EXPECT_LT(Clock::now() - start, 5s) << "the send went on after the window closed";
+    switch (row.way) {
+    case Way::ExitButton:
+        click(504 + 56, 32 + 12); // Button4: exit
+        break;
+    case Way::CloseBox:
+        closeWindow();
+        break;
+    case Way::Signal:
+        ASSERT_EQ(kill(program, row.signal), 0);
+        break;
+    case Way::LostDisplay:
+        killDisplay();
+        break;
+    }
+    const int status = waitExit(program, 10s);
+    const std::string errors = programErrors();
+    if (row.way == Way::Signal && row.signal == SIGSEGV && programHasAsan()) {
+        EXPECT_EQ(status, 1) << errors;
+        EXPECT_NE(errors.find("AddressSanitizer: SEGV"), std::string::npos) << errors;
+    } else {
+        EXPECT_EQ(status, row.status) << errors;
+        EXPECT_EQ(errors.find("Sanitizer"), std::string::npos) << errors;
+        EXPECT_EQ(errors.find("runtime error"), std::string::npos) << errors;
+    }
+    if (row.doing == Doing::Sending) {
+        EXPECT_LT(Clock::now() - start, 5s) << "the send went on after the program was told to end";
+    }
+    // First: the test's own open and close below drops exclusive mode itself.
+    EXPECT_EQ(openWithoutRoot(device.path()), 0) << "exclusive mode outlived the program";
+    EXPECT_TRUE(portIsFree()) << "the lock outlived the program";
 }
+
+const WayOut waysOut[] = {
+    {"ExitButton", Way::ExitButton, 0, Doing::Nothing, 0},
+    {"CloseBox", Way::CloseBox, 0, Doing::Nothing, 0},
+    {"CloseBoxDuringAStalledSend", Way::CloseBox, 0, Doing::Sending, 0},
+    {"Sigterm", Way::Signal, SIGTERM, Doing::Nothing, 0},
+    {"Sighup", Way::Signal, SIGHUP, Doing::Nothing, 0},
+    {"Sigint", Way::Signal, SIGINT, Doing::Nothing, 0},
+    {"SigtermDuringAStalledSend", Way::Signal, SIGTERM, Doing::Sending, 0},
+    {"SigtermWithABoxUp", Way::Signal, SIGTERM, Doing::ShowingABox, 0},
+    {"LostDisplay", Way::LostDisplay, 0, Doing::Nothing, 1},
+    {"CrashSigsegv", Way::Signal, SIGSEGV, Doing::Nothing, 128 + SIGSEGV},
+    {"CrashSigabrt", Way::Signal, SIGABRT, Doing::Nothing, 128 + SIGABRT},
+};
+
+INSTANTIATE_TEST_SUITE_P(, WaysOut, ::testing::ValuesIn(waysOut),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 class ProgramInBig5 : public Program {
   protected:
     void SetUp() override
     {
-        locale = {"LOCPATH=" COMTERM_LOCALES, "LC_ALL=zh_TW.BIG5"};
+        settings = {"LOCPATH=" COMTERM_LOCALES, "LC_ALL=zh_TW.BIG5"};
         Program::SetUp();
     }
 };

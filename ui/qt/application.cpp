@@ -96,6 +96,15 @@ void TApplication::Run()
     exec();
 }
 
+void TApplication::Terminate()
+{
+    if (!forms_.empty() && forms_.front())
+        forms_.front()->close();
+    // exit leaves every event loop, a modal box's too, whether or not its
+    // window agrees to close; a box opened after it returns at once.
+    QCoreApplication::exit(0);
+}
+
 void TApplication::ShowException(const Exception &error)
 {
     QMessageBox box(QMessageBox::Critical, applicationName(), error.Message(), QMessageBox::Ok);

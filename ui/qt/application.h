@@ -48,6 +48,11 @@ class TApplication : public QApplication {
     // Shows the main window and handles events until it is closed.
     void Run();
 
+    // Ends the program as closing the main window does: the main window is
+    // closed, which stops a send in progress, and every event loop is left,
+    // a modal box's included, so that Run returns.
+    void Terminate();
+
     // Shows `error` in a modal box captioned with the application's name.
     void ShowException(const Exception &error);
 

@@ -1,4 +1,6 @@
 #include "application.h"
+#include "end_signals.h"
+#include "port.h"
 #include "tform1.h"
 
 #include <clocale>
@@ -47,9 +49,17 @@ int main(int argc, char **argv)
         return 1;
     }
     TApplication application(argc, argv);
-    return Application->RunProtected([] {
+    // Every way out frees the port. Qt itself ends the process with exit(1)
+    // when the display connection breaks; the port is closed on the way.
+    std::atexit(&serial::closePort);
+    // SIGTERM, SIGHUP and SIGINT end the program as the close box does.
+    EndSignals endSignals;
+    QObject::connect(&endSignals, &EndSignals::arrived, &application, &TApplication::Terminate);
+    const int status = Application->RunProtected([] {
         Application->Initialize();
         Application->CreateForm(Form1);
         Application->Run();
     });
+    serial::closePort(); // the close box, Alt+F4, a signal
+    return status;
 }
