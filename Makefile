@@ -18,9 +18,16 @@ WINE ?= /usr/lib/wine/wine64
 PACKAGE_BUILD    ?= build-package
 PACKAGE_PACKAGES = dpkg-dev file
 CHECK_PACKAGES   = lintian appstream desktop-file-utils man-db
+# Fuzzing the received-text decoder: libFuzzer comes with clang's runtime
+# package, which clang only recommends. FUZZ_SECONDS is per character set
+# (the sets run at once); `make test` fuzzes for FUZZ_TEST_SECONDS.
+FUZZ_BUILD        ?= build-fuzz
+FUZZ_SECONDS      ?= 300
+FUZZ_TEST_SECONDS ?= 15
+FUZZ_PACKAGES      = cmake clang-14 libclang-rt-14-dev
 
 .PHONY: all deps deps-run deps-test build run test windows test-windows package test-package \
-	test-install bench bench-windows clean
+	test-install bench bench-windows fuzz clean
 
 all: build
 
@@ -48,6 +55,7 @@ test: deps-test
 	    awk '/Test +#[0-9]+:/ { s = $$(NF-2); sub(/^[.*]+/, "", s); \
 	        printf "%8.2f  %s %s\n", $$(NF-1), $$4, s }' ctest.log | sort -rn | head -5; \
 	    exit $$status; }
+	$(MAKE) fuzz FUZZ_SECONDS=$(FUZZ_TEST_SECONDS)
 	$(MAKE) test-package
 
 # The Windows program: one static comterm.exe per architecture, in
@@ -125,5 +133,13 @@ bench-windows: deps-test windows
 	cmake --build build-windows-x86_64 -j $(JOBS) --target startup_win32
 	WINE=$(WINE) DRIVER=$(TEST_BUILD)/tests/wine_driver ./bench/windows.sh
 
+# The received-text decoder under libFuzzer with ASan and UBSan (fuzz/), built
+# with clang in its own folder; inputs it finds stay in $(FUZZ_BUILD)/corpus.
+fuzz:
+	@./tools/install-missing $(FUZZ_PACKAGES)
+	cmake -S fuzz -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	./fuzz/run $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
 clean:
-	rm -rf $(BUILD) $(TEST_BUILD) $(PACKAGE_BUILD) build-bench build-windows-*
+	rm -rf $(BUILD) $(TEST_BUILD) $(PACKAGE_BUILD) $(FUZZ_BUILD) build-bench build-windows-*
