@@ -3,8 +3,6 @@
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
 namespace {
 
@@ -17,14 +15,20 @@ std::string_view trimmed(std::string_view s)
     return s.substr(first, s.find_last_not_of(blanks) - first + 1);
 }
 
-// The file's text, or nothing when it cannot be read.
+// The file's whole text; false when it cannot be read. (stdio rather than
+// iostreams: the static Windows build would otherwise carry their locale
+// machinery, several times the size of the rest of the program.)
 bool readFile(const std::string &path, std::string &text)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    std::FILE *file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr)
         return false;
-    text.assign(std::istreambuf_iterator<char>(in), {});
-    return true;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+        text.append(buffer, n);
+    const bool read = std::ferror(file) == 0;
+    std::fclose(file);
+    return read;
 }
 
 } // namespace

@@ -159,6 +159,22 @@ PortMapping::~PortMapping()
         ::unsetenv(name_);
 }
 
+std::string notATerminal()
+{
+    // Plain storage, so that it is still there when the file is removed at exit.
+    static char name[] = "/tmp/comterm-plain-XXXXXX";
+    static const bool made = [] {
+        const int fd = ::mkstemp(name);
+        if (fd < 0)
+            throw std::runtime_error(std::string("mkstemp: ") + std::strerror(errno));
+        ::close(fd);
+        std::atexit([] { ::unlink(name); });
+        return true;
+    }();
+    (void)made;
+    return name;
+}
+
 bool runningOnWine()
 {
     return false;

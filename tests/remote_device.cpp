@@ -100,6 +100,11 @@ RemotePortMapping::~RemotePortMapping()
     }
 }
 
+std::string notATerminal()
+{
+    return "/dev/null";
+}
+
 bool runningOnWine()
 {
     const HMODULE ntdll = GetModuleHandleA("ntdll.dll");

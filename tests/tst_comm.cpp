@@ -1,6 +1,6 @@
 // The POSIX communications layer against real pseudo-terminals.
 #include "comm.h"
-#include "pty_device.h"
+#include "device.h"
 
 #include <gtest/gtest.h>
 
@@ -167,7 +167,7 @@ TEST(Comm, OpenMakesTheLineRawAndSettingsChangeOnlyTheFraming)
 
 TEST(Comm, AnythingButATerminalHasNoSettings)
 {
-    PortMapping com1("COM1", "/dev/null");
+    PortMapping com1("COM1", notATerminal());
     HANDLE port = openPort("COM1");
     ASSERT_NE(port, INVALID_HANDLE_VALUE);
     DCB dcb{};

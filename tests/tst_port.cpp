@@ -23,7 +23,7 @@ TEST_F(Port, SelectorIndexPicksTheDevice)
     EXPECT_EQ(com1.read(6), "to one");
     EXPECT_EQ(messages.take(), none);
 
-    EXPECT_EQ(com1.lineSettings(), "9600 8N1");
+    EXPECT_EQ(com1.lineSettings(), openedLine());
 }
 
 TEST_F(Port, OpenFailuresAreReportedAndLeaveNoPortOpen)
@@ -40,7 +40,7 @@ TEST_F(Port, OpenFailuresAreReportedAndLeaveNoPortOpen)
     serial::openPort(-1); // no item selected: "COM0" does not exist
     EXPECT_EQ(messages.take(), std::vector{commError});
 
-    PortMapping notATerminal("COM1", "/dev/null");
+    PortMapping plainFile("COM1", notATerminal());
     serial::openPort(0);
     EXPECT_EQ(messages.take(), std::vector{setError});
     EXPECT_FALSE(serial::isOpen());

@@ -1,9 +1,9 @@
 // The main window on Qt's offscreen platform: its layout, its buttons driving
 // a real pseudo-terminal, and its message boxes.
 #include "application.h"
+#include "device.h"
 #include "message_recorder.h"
 #include "port.h"
-#include "pty_device.h"
 #include "qt_test_support.h"
 
 #include <memory>
@@ -198,7 +198,7 @@ class TestTForm1 : public FormTest {
         QVERIFY2(box.width >= 220, "room for the caption in a title bar");
         QVERIFY(!serial::isOpen());
 
-        PortMapping notATerminal("COM1", "/dev/null");
+        PortMapping plainFile("COM1", notATerminal());
         box = dismissBox([this] { form->ui.Button1->click(); });
         QCOMPARE(box.title, u"Set Error"_s);
         QCOMPARE(box.text, u"開啟通訊阜設定錯誤!!"_s);
