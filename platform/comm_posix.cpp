@@ -2,7 +2,7 @@
 #include "crash_release_posix.h"
 #include "device_map.h"
 #include "line_settings_posix.h"
-#include "open_failure.h"
+#include "port_posix.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -19,130 +19,11 @@
 
 namespace {
 
-thread_local DWORD lastError = ERROR_SUCCESS;
-// The errno behind lastError when a system call failed, else 0.
-thread_local int lastErrno = 0;
-
-struct Port {
-    int fd;
-    COMMTIMEOUTS timeouts{};
-    // Set once the device has reported an I/O error: a vanished USB adapter
-    // or a closed pseudo-terminal master. Every call then fails.
-    bool lost = false;
-};
-
-DWORD errorFromErrno(int err)
-{
-    switch (err) {
-    case ENOENT:
-    case ENOTDIR:
-    case ENXIO:
-    case ENODEV:
-        return ERROR_FILE_NOT_FOUND;
-    case EACCES:
-    case EPERM:
-    case EBUSY:
-    case EWOULDBLOCK:
-        return ERROR_ACCESS_DENIED;
-    case EBADF:
-        return ERROR_INVALID_HANDLE;
-    case ENOTTY:
-        return ERROR_NOT_SUPPORTED;
-    case EINVAL:
-        return ERROR_INVALID_PARAMETER;
-    case ENOMEM:
-        return ERROR_NOT_ENOUGH_MEMORY;
-    case EIO:
-    case EPIPE:
-        return ERROR_DEVICE_NOT_CONNECTED;
-    case ETIMEDOUT:
-        return ERROR_SEM_TIMEOUT;
-    default:
-        return ERROR_GEN_FAILURE;
-    }
-}
-
-BOOL fail(DWORD error)
-{
-    lastError = error;
-    lastErrno = 0;
-    return FALSE;
-}
-
-BOOL failErrno(Port *port = nullptr)
-{
-    const int err = errno;
-    if (port != nullptr && err == EIO)
-        port->lost = true;
-    fail(errorFromErrno(err));
-    lastErrno = err;
-    return FALSE;
-}
-
-// The port behind a handle, or null (with the last error set) when the handle
-// is not an open port or its device is gone.
-Port *portOf(HANDLE handle)
-{
-    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
-        fail(ERROR_INVALID_HANDLE);
-        return nullptr;
-    }
-    auto *port = static_cast<Port *>(handle);
-    if (port->lost) {
-        fail(ERROR_DEVICE_NOT_CONNECTED);
-        return nullptr;
-    }
-    return port;
-}
-
-// The port for a call that fills in or reads `argument`; null (with the last
-// error set) when the handle is no open port or the argument is missing.
-Port *portFor(HANDLE handle, const void *argument)
-{
-    Port *port = portOf(handle);
-    if (port != nullptr && argument == nullptr) {
-        fail(ERROR_INVALID_PARAMETER);
-        return nullptr;
-    }
-    return port;
-}
-
-// The port for a read or write of `count` bytes at `buffer`, with the count
-// of bytes moved set to 0; null (with the last error set) when the call
-// cannot go ahead. Overlapped I/O is not offered.
-Port *transferPort(HANDLE handle, const void *buffer, DWORD count, LPDWORD moved,
-                   LPOVERLAPPED overlapped)
-{
-    if (moved != nullptr)
-        *moved = 0;
-    Port *port = portOf(handle);
-    if (port != nullptr && ((buffer == nullptr && count > 0) || overlapped != nullptr)) {
-        fail(ERROR_INVALID_PARAMETER);
-        return nullptr;
-    }
-    return port;
-}
-
 // A write gives up when the line has taken no byte for this long: a peer
 // that stopped reading, or flow control held.
 constexpr std::chrono::seconds writeStall{30};
 
 } // namespace
-
-DWORD GetLastError()
-{
-    return lastError;
-}
-
-void SetLastError(DWORD error)
-{
-    fail(error);
-}
-
-int commLastErrno()
-{
-    return lastErrno;
-}
 
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                    DWORD disposition, DWORD flags, HANDLE templateFile)
@@ -151,14 +32,14 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
     const DWORD rw = access & (GENERIC_READ | GENERIC_WRITE);
     if (name == nullptr || rw == 0 || share != 0 || disposition != OPEN_EXISTING || flags != 0 ||
         templateFile != nullptr) {
-        lastError = ERROR_INVALID_PARAMETER;
+        commFail(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
     }
     const std::string path = portNumber(name) != 0 ? portDevice(name).path
                              : name[0] == '/'      ? std::string(name)
                                                    : std::string();
     if (path.empty()) {
-        lastError = ERROR_FILE_NOT_FOUND;
+        commFail(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }
     const int mode = rw == (GENERIC_READ | GENERIC_WRITE) ? O_RDWR
@@ -195,53 +76,6 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
     return new Port{fd};
 }
 
-BOOL GetCommState(HANDLE handle, LPDCB dcb)
-{
-    Port *port = portFor(handle, dcb);
-    if (port == nullptr)
-        return FALSE;
-    termios tio{};
-    if (::tcgetattr(port->fd, &tio) != 0)
-        return failErrno(port);
-    readLineSettings(tio, *dcb);
-    // A pseudo-terminal has no modem lines: DTR reads as on.
-    if (int lines = 0; ::ioctl(port->fd, TIOCMGET, &lines) == 0) {
-        dcb->fDtrControl = (lines & TIOCM_DTR) ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
-        if (dcb->fRtsControl != RTS_CONTROL_HANDSHAKE)
-            dcb->fRtsControl = (lines & TIOCM_RTS) ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE;
-    }
-    return TRUE;
-}
-
-BOOL SetCommState(HANDLE handle, LPDCB dcb)
-{
-    Port *port = portFor(handle, dcb);
-    if (port == nullptr)
-        return FALSE;
-    termios wanted = dcb->tio;
-    if (!writeLineSettings(wanted, *dcb))
-        return fail(ERROR_INVALID_PARAMETER);
-    if (::tcsetattr(port->fd, TCSANOW, &wanted) != 0)
-        return failErrno(port);
-    // tcsetattr succeeds when the driver takes any part of the change; read
-    // back to tell whether it took the framing and the speed.
-    termios actual{};
-    if (::tcgetattr(port->fd, &actual) != 0)
-        return failErrno(port);
-    if ((actual.c_cflag & framingBits) != (wanted.c_cflag & framingBits) ||
-        (actual.c_iflag & flowInputBits) != (wanted.c_iflag & flowInputBits) ||
-        cfgetospeed(&actual) != cfgetospeed(&wanted))
-        return fail(ERROR_INVALID_PARAMETER);
-    // DTR and RTS, where the port has them (a pseudo-terminal has not).
-    const auto setLine = [fd = port->fd](int line, bool on) {
-        ::ioctl(fd, on ? TIOCMBIS : TIOCMBIC, &line);
-    };
-    setLine(TIOCM_DTR, dcb->fDtrControl == DTR_CONTROL_ENABLE);
-    if (dcb->fRtsControl != RTS_CONTROL_HANDSHAKE)
-        setLine(TIOCM_RTS, dcb->fRtsControl == RTS_CONTROL_ENABLE);
-    return TRUE;
-}
-
 BOOL ClearCommError(HANDLE handle, LPDWORD errors, LPCOMSTAT stat)
 {
     Port *port = portOf(handle);
@@ -258,7 +92,7 @@ BOOL ClearCommError(HANDLE handle, LPDWORD errors, LPCOMSTAT stat)
         return failErrno(port);
     if (in == 0 && (pfd.revents & (POLLHUP | POLLERR))) {
         port->lost = true;
-        return fail(ERROR_DEVICE_NOT_CONNECTED);
+        return commFail(ERROR_DEVICE_NOT_CONNECTED);
     }
     int out = 0;
     if (::ioctl(port->fd, TIOCOUTQ, &out) != 0)
@@ -336,7 +170,7 @@ BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD count, LPDWORD written, LPOV
         if (left > 0 && ::poll(&pfd, 1, static_cast<int>(left)) != 0)
             continue;
         if (Clock::now() >= stallDeadline)
-            ok = fail(ERROR_SEM_TIMEOUT);
+            ok = commFail(ERROR_SEM_TIMEOUT);
         else if (Clock::now() >= deadline)
             break; // the timeout passed: return what went out
     }
@@ -346,31 +180,13 @@ BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD count, LPDWORD written, LPOV
     return ok;
 }
 
-BOOL GetCommTimeouts(HANDLE handle, LPCOMMTIMEOUTS timeouts)
-{
-    Port *port = portFor(handle, timeouts);
-    if (port == nullptr)
-        return FALSE;
-    *timeouts = port->timeouts;
-    return TRUE;
-}
-
-BOOL SetCommTimeouts(HANDLE handle, LPCOMMTIMEOUTS timeouts)
-{
-    Port *port = portFor(handle, timeouts);
-    if (port == nullptr)
-        return FALSE;
-    port->timeouts = *timeouts;
-    return TRUE;
-}
-
 BOOL PurgeComm(HANDLE handle, DWORD flags)
 {
     Port *port = portOf(handle);
     if (port == nullptr)
         return FALSE;
     if (flags & ~(PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR))
-        return fail(ERROR_INVALID_PARAMETER);
+        return commFail(ERROR_INVALID_PARAMETER);
     const bool rx = flags & PURGE_RXCLEAR;
     const bool tx = flags & PURGE_TXCLEAR;
     if ((rx || tx) && ::tcflush(port->fd, rx && tx ? TCIOFLUSH : rx ? TCIFLUSH : TCOFLUSH) != 0)
@@ -381,7 +197,7 @@ BOOL PurgeComm(HANDLE handle, DWORD flags)
 BOOL CloseHandle(HANDLE handle)
 {
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE)
-        return fail(ERROR_INVALID_HANDLE);
+        return commFail(ERROR_INVALID_HANDLE);
     auto *port = static_cast<Port *>(handle);
     unregisterCrashRelease(port->fd);
     // Exclusive mode stays with the terminal while any other descriptor

@@ -13,9 +13,3 @@
 //   the user in the dialout group?
 // Call it right after the failed open or settings call.
 void reportOpenFailure(const std::string &name, const PortDevice &device);
-
-#ifndef _WIN32
-// From the POSIX communications layer: the errno behind the last failure of
-// this thread (0 when the failure was not a system call's).
-int commLastErrno();
-#endif

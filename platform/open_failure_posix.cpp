@@ -1,5 +1,7 @@
 #include "open_failure.h"
 
+#include "last_error_posix.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
