@@ -15,22 +15,30 @@ class CodePageConverter final : public TextCodec::Converter {
 
     std::string encode(std::u16string_view text) override
     {
-        if (text.empty())
-            return {};
-        const auto *wide = reinterpret_cast<const wchar_t *>(text.data());
-        const int length = static_cast<int>(text.size());
-        // UTF-8 takes no default character; elsewhere a character the code
-        // page lacks becomes '?' rather than a look-alike.
-        const bool utf8 = codePage_ == CP_UTF8;
-        const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
-        const char *fallback = utf8 ? nullptr : "?";
-        const int size =
-            WideCharToMultiByte(codePage_, flags, wide, length, nullptr, 0, fallback, nullptr);
-        std::string out(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-        if (size > 0)
-            WideCharToMultiByte(codePage_, flags, wide, length, out.data(), size, fallback,
-                                nullptr);
-        return out;
+        // A lone surrogate is no character: '?' in every set.
+        std::u16string units(text);
+        for (std::size_t i = 0; i < units.size(); ++i) {
+            if (isPair(units, i))
+                ++i;
+            else if (units[i] >= 0xD800 && units[i] < 0xE000)
+                units[i] = u'?';
+        }
+        if (codePage_ == CP_UTF8)
+            return convert(units, nullptr);
+        // A character outside the BMP that the code page lacks is one '?',
+        // not one for each half, so pairs are converted one at a time.
+        std::string out;
+        std::size_t start = 0;
+        for (std::size_t i = 0; i < units.size(); ++i) {
+            if (!isPair(units, i))
+                continue;
+            out += convert(std::u16string_view(units).substr(start, i - start), nullptr);
+            BOOL lacked = FALSE;
+            const std::string pair = convert(std::u16string_view(units).substr(i, 2), &lacked);
+            out += lacked ? std::string("?") : pair;
+            start = ++i + 1;
+        }
+        return out + convert(std::u16string_view(units).substr(start), nullptr);
     }
 
     std::size_t decode(std::string_view bytes, std::u16string &out) override
@@ -50,6 +58,32 @@ class CodePageConverter final : public TextCodec::Converter {
     }
 
   private:
+    static bool isPair(std::u16string_view units, std::size_t i)
+    {
+        return i + 1 < units.size() && units[i] >= 0xD800 && units[i] < 0xDC00 &&
+               units[i + 1] >= 0xDC00 && units[i + 1] < 0xE000;
+    }
+
+    // `text` in the code page. UTF-8 takes no default character; elsewhere a
+    // character the code page lacks becomes '?' rather than a look-alike,
+    // and `lacked` (when given) says whether one did.
+    std::string convert(std::u16string_view text, BOOL *lacked) const
+    {
+        if (text.empty())
+            return {};
+        const auto *wide = reinterpret_cast<const wchar_t *>(text.data());
+        const int length = static_cast<int>(text.size());
+        const bool utf8 = codePage_ == CP_UTF8;
+        const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+        const char *fallback = utf8 ? nullptr : "?";
+        const int size =
+            WideCharToMultiByte(codePage_, flags, wide, length, nullptr, 0, fallback, lacked);
+        std::string out(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+        if (size > 0)
+            WideCharToMultiByte(codePage_, flags, wide, length, out.data(), size, fallback, lacked);
+        return out;
+    }
+
     // How many bytes at the end begin a character that needs more bytes.
     std::size_t incompleteTail(std::string_view bytes) const
     {
