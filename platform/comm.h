@@ -2,9 +2,9 @@
 // names and calling conventions.
 //
 // On Windows this is <windows.h> itself. Elsewhere the same subset is declared
-// here and implemented over termios (comm_posix.cpp) and Qt (message_box_qt.cpp),
-// behaving like a Windows COM port: every function returns the failure value
-// (INVALID_HANDLE_VALUE or FALSE) and leaves the reason in GetLastError().
+// here and implemented over termios (comm_posix.cpp and its neighbours) and
+// standard error (message_box_posix.cpp), behaving like a Windows COM port: every function returns
+// the failure value (INVALID_HANDLE_VALUE or FALSE) and leaves the reason in GetLastError().
 #pragma once
 
 #ifdef _WIN32
@@ -196,8 +196,11 @@ BOOL PurgeComm(HANDLE port, DWORD flags);
 // Releases the port and its lock. The handle is invalid afterwards.
 BOOL CloseHandle(HANDLE port);
 
-// A modal message box with one OK button; returns IDOK when it is dismissed.
-// Implemented over QMessageBox, so it needs a running QApplication.
+// This layer has no window system: the "box" is one line on standard error,
+// "comterm: caption: text", with the text's line breaks as spaces; returns
+// IDOK at once. Only the plain box (no owner, MB_OK) is offered; anything
+// else fails with 0 and ERROR_INVALID_PARAMETER. A front end shows real
+// boxes by installing its own function (serial::setMessageBox).
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 
 // A message box for UTF-8 text; UTF-8 is the narrow code page here.

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
+#include <utility>
 
 namespace serial {
 
@@ -39,9 +40,9 @@ void report(const char *text, const char *caption)
 
 } // namespace
 
-void setMessageBox(MessageBoxFunction show)
+MessageBoxFunction setMessageBox(MessageBoxFunction show)
 {
-    showMessage = show != nullptr ? show : &MessageBoxUtf8;
+    return std::exchange(showMessage, show != nullptr ? show : &MessageBoxUtf8);
 }
 
 bool isOpen()

@@ -121,9 +121,13 @@ void setCommStateWriter(CommStateFunction write);
 void setSendStallLimit(std::chrono::milliseconds limit);
 
 // The message box the operations show their failures in, given UTF-8 text:
-// MessageBoxUtf8 unless replaced. Tests replace it to record what would be
-// shown.
+// MessageBoxUtf8 unless replaced (null puts it back). That is the system's
+// box on Windows; on POSIX, where the core has no window system, it is a line
+// on standard error, so that a failure is never silent. Each front end
+// installs its own box at start-up; tests install one that records what
+// would be shown. Returns the function that was installed before, so that
+// a temporary replacement can put it back.
 using MessageBoxFunction = int(WINAPI *)(HWND, LPCSTR, LPCSTR, UINT);
-void setMessageBox(MessageBoxFunction show);
+MessageBoxFunction setMessageBox(MessageBoxFunction show);
 
 } // namespace serial

@@ -12,15 +12,14 @@ int WINAPI record(HWND, LPCSTR text, LPCSTR caption, UINT)
 
 } // namespace
 
-MessageRecorder::MessageRecorder()
+MessageRecorder::MessageRecorder() : previous_(serial::setMessageBox(&record))
 {
     shown.clear();
-    serial::setMessageBox(&record);
 }
 
 MessageRecorder::~MessageRecorder()
 {
-    serial::setMessageBox(nullptr);
+    serial::setMessageBox(previous_);
 }
 
 std::vector<Message> MessageRecorder::take()

@@ -18,6 +18,8 @@ struct Message {
 // For test failure messages.
 std::ostream &operator<<(std::ostream &out, const Message &message);
 
+// Records while it exists, then puts back the box that was installed before
+// (the Qt front end's, in the window tests).
 class MessageRecorder {
   public:
     MessageRecorder();
@@ -27,4 +29,7 @@ class MessageRecorder {
 
     // What was shown since the last call, in order; clears the record.
     std::vector<Message> take();
+
+  private:
+    serial::MessageBoxFunction previous_;
 };

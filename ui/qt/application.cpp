@@ -1,6 +1,7 @@
 #include "application.h"
 
-#include "message_box_qt.h"
+#include "message_box.h"
+#include "port.h"
 
 #include <QEvent>
 #include <QFont>
@@ -14,12 +15,14 @@ TApplication *Application = nullptr;
 TApplication::TApplication(int &argc, char **argv) : QApplication(argc, argv)
 {
     Application = this;
+    serial::setMessageBox(&showMessageBox);
 }
 
 TApplication::~TApplication()
 {
     for (const QPointer<QWidget> &form : forms_)
         delete form.data();
+    serial::setMessageBox(nullptr);
     Application = nullptr;
 }
 
@@ -112,18 +115,30 @@ void TApplication::ShowException(const Exception &error)
     box.exec();
 }
 
+void TApplication::HandleException() noexcept
+{
+    try {
+        try {
+            throw;
+        } catch (const Exception &error) {
+            ShowException(error);
+        } catch (const std::exception &error) {
+            ShowException(Exception(QString::fromUtf8(error.what())));
+        } catch (...) {
+            ShowException(Exception(QString()));
+        }
+    } catch (...) {
+        // The box itself failed (out of memory, most likely): nothing is left
+        // to report it with, and the caller must not be unwound from here.
+    }
+}
+
 int TApplication::RunProtected(const std::function<void()> &body)
 {
     try {
         body();
-    } catch (const Exception &error) {
-        ShowException(error);
     } catch (...) {
-        try {
-            throw Exception(QString());
-        } catch (const Exception &error) {
-            ShowException(error);
-        }
+        HandleException();
     }
     return 0;
 }
@@ -132,12 +147,8 @@ bool TApplication::notify(QObject *receiver, QEvent *event)
 {
     try {
         return QApplication::notify(receiver, event);
-    } catch (const Exception &error) {
-        ShowException(error);
-    } catch (const std::exception &error) {
-        ShowException(Exception(QString::fromLocal8Bit(error.what())));
     } catch (...) {
-        ShowException(Exception(QString()));
+        HandleException();
     }
     return false;
 }

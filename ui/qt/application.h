@@ -29,6 +29,8 @@ class Exception : public std::exception {
 class TApplication : public QApplication {
     Q_OBJECT
   public:
+    // Also installs the Qt message box (message_box.h) as the one the serial
+    // operations show their failures in, until the application ends.
     TApplication(int &argc, char **argv);
     ~TApplication() override;
 
@@ -56,13 +58,19 @@ class TApplication : public QApplication {
     // Shows `error` in a modal box captioned with the application's name.
     void ShowException(const Exception &error);
 
-    // Runs `body`, reporting whatever escapes it: an Exception with its
-    // message, anything else as an Exception with an empty message.
+    // Reports the exception being handled with ShowException: an Exception
+    // with its message, a std::exception with its what() (UTF-8), anything
+    // else with an empty message. Call only from inside a catch block. This
+    // is the one policy for every exception that reaches the application:
+    // RunProtected and notify both hand theirs here.
+    void HandleException() noexcept;
+
+    // Runs `body`, reporting whatever escapes it with HandleException.
     // Returns the process's exit status, 0.
     int RunProtected(const std::function<void()> &body);
 
     // Delivers events; an exception thrown while handling one is reported
-    // with ShowException and the loop goes on.
+    // with HandleException and the loop goes on.
     bool notify(QObject *receiver, QEvent *event) override;
 
   private:

@@ -1,8 +1,5 @@
-#include "message_box_qt.h"
+#include "message_box.h"
 
-#include "comm.h"
-
-#include <QApplication>
 #include <QGridLayout>
 #include <QSpacerItem>
 
@@ -20,16 +17,10 @@ void fitCaption(QMessageBox &box)
                       grid->rowCount(), 0, 1, grid->columnCount());
 }
 
-int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
+int WINAPI showMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
 {
-    // Only the plain box with one OK button is offered, and only while the
-    // application runs; like the real call, anything else fails with 0.
     if (owner != nullptr || type != MB_OK) {
         SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
-    if (qobject_cast<QApplication *>(QCoreApplication::instance()) == nullptr) {
-        SetLastError(ERROR_NOT_SUPPORTED);
         return 0;
     }
     QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(caption ? caption : "Error"),
