@@ -17,7 +17,7 @@ WINE ?= /usr/lib/wine/wine64
 # Making the Debian package, and checking it (also part of `make test`).
 PACKAGE_BUILD    ?= build-package
 PACKAGE_PACKAGES = dpkg-dev file
-CHECK_PACKAGES   = lintian appstream desktop-file-utils man-db
+CHECK_PACKAGES   = lintian appstream desktop-file-utils man-db icoutils python3
 # Fuzzing the received-text decoder: libFuzzer comes with clang's runtime
 # package, which clang only recommends. FUZZ_SECONDS is per character set
 # (the sets run at once); `make test` fuzzes for FUZZ_TEST_SECONDS.
@@ -59,14 +59,15 @@ test: deps-test
 	$(MAKE) test-package
 
 # The Windows program: one static comterm.exe per architecture, in
-# build-windows-x86_64/ and build-windows-i686/.
+# build-windows-x86_64/ and build-windows-i686/, with the notices of the
+# libraries linked into it beside it.
 WINDOWS_CONFIG = -DCMAKE_BUILD_TYPE=MinSizeRel -DCOMTERM_WERROR=ON -DCOMTERM_GUI=ON
 windows: deps
 	@./tools/install-missing $(MINGW_PACKAGES)
 	for arch in x86_64 i686; do \
 	    cmake -S . -B build-windows-$$arch -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-$$arch.cmake \
 	        $(WINDOWS_CONFIG) -DCOMTERM_TESTS=OFF && \
-	    cmake --build build-windows-$$arch -j $(JOBS) --target comterm || exit 1; \
+	    cmake --build build-windows-$$arch -j $(JOBS) --target comterm windows_notices || exit 1; \
 	done
 
 # The tests that drive the real comterm.exe: its window, its device map and

@@ -1,93 +1,168 @@
 #!/usr/bin/env python3
-"""Draws the application icon, a nine-pin serial connector in 32x32 pixels
-and 16 colours, as ui/icons/comterm.png (Linux) and ui/icons/comterm.ico
-(the Windows executable's resource), and the same pixels for larger sizes
-(packaging/icons/comterm.svg, scalable, and comterm-128.png, each pixel
-four times over), so that launchers and software centres show it sharp.
-Run it from the top of the source tree to regenerate all four."""
-import struct, sys, zlib
+"""Draws the application icon, a nine-pin serial connector in the 16 colours
+of the classic VGA palette, laid out afresh on each size's own pixel grid so
+that every size is sharp. Writes, under the given folder (default: the top of
+the source tree, where it is run from):
+
+  ui/icons/comterm.png           32x32, 16 colours (the Linux window's icon)
+  packaging/icons/comterm-128.png
+  packaging/icons/comterm.svg    the 32x32 pixels, each 4x4 or scalable
+  ui/icons/comterm.ico           the Windows executable's MAINICON: 16, 20,
+                                 24, 32, 40, 48, 64 and 256 px in 32-bit
+                                 colour with alpha, the 256 px one as PNG
+
+The 32 px image is the same in all of them. The files are checked in; the
+package checks run this script into a scratch folder and compare."""
+import math, os, struct, sys, zlib
 
 # The 16 colours of the classic VGA palette.
 PALETTE = [(0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0), (0, 0, 128), (128, 0, 128),
            (0, 128, 128), (192, 192, 192), (128, 128, 128), (255, 0, 0), (0, 255, 0),
            (255, 255, 0), (0, 0, 255), (255, 0, 255), (0, 255, 255), (255, 255, 255)]
 CLEAR, BLACK, NAVY, SILVER, GREY, YELLOW, WHITE, TEAL = 0, 0, 4, 7, 8, 11, 15, 6
+WINDOWS_SIZES = (16, 20, 24, 32, 40, 48, 64, 256)
 
-img = [[CLEAR] * 32 for _ in range(32)]
 
-def put(x, y, c):
-    if 0 <= x < 32 and 0 <= y < 32:
-        img[y][x] = c
+def rnd(x):
+    return math.floor(x + 0.5)
 
-# Shell: a trapezoid, wider at the top, navy outline, silver face.
-for y in range(6, 27):
-    inset = (y - 6) * 4 // 20
-    left, right = 1 + inset, 30 - inset
-    for x in range(left, right + 1):
-        edge = y in (6, 26) or x in (left, right)
-        put(x, y, NAVY if edge else SILVER)
-# Shadow along the bottom and right edges.
-for y in range(7, 27):
-    put(30 - (y - 6) * 4 // 20 - 1, y, GREY)
-for x in range(6, 26):
-    put(x, 25, GREY)
 
-def pin(cx, cy):
-    for dx in range(-1, 2):
-        for dy in range(-1, 2):
-            put(cx + dx, cy + dy, YELLOW if (dx, dy) != (1, 1) else TEAL)
-    put(cx - 1, cy - 1, WHITE)
+def draw(size):
+    """The icon as rows of palette indices, CLEAR where transparent. The
+    picture is designed on a 32-unit grid; each size places its edges on
+    whole pixels (lines at least one pixel wide, pins at least one pixel
+    apart), and at 32 px it is that grid exactly."""
+    u = size / 32
+    img = [[CLEAR] * size for _ in range(size)]
 
-for i in range(5):
-    pin(7 + i * 4, 12)
-for i in range(4):
-    pin(9 + i * 4, 19)
+    def fill(x0, y0, x1, y1, c):  # x1, y1 exclusive
+        for y in range(max(0, y0), min(size, y1)):
+            for x in range(max(0, x0), min(size, x1)):
+                img[y][x] = c
 
-raw = b"".join(b"\0" + bytes((row[x] << 4) | row[x + 1] for x in range(0, 32, 2)) for row in img)
+    line = max(1, rnd(u))
+    # Shell: a trapezoid, wider at the top, navy outline, silver face; its
+    # sides move in by a fifth of a pixel per row.
+    top, bottom = rnd(6 * u), rnd(27 * u) - 1
+
+    def left(y):
+        return math.floor(u + 0.2 * (y + 0.5 - 6 * u))
+
+    def right(y):
+        return size - 1 - left(y)
+
+    for y in range(top, bottom + 1):
+        fill(left(y), y, right(y) + 1, y + 1, SILVER)
+        fill(left(y), y, left(y) + line, y + 1, NAVY)
+        fill(right(y) + 1 - line, y, right(y) + 1, y + 1, NAVY)
+    for y in range(top, top + line):
+        fill(left(y), y, right(y) + 1, y + 1, NAVY)
+    for y in range(bottom + 1 - line, bottom + 1):
+        fill(left(y), y, right(y) + 1, y + 1, NAVY)
+    # Shadow inside the right and bottom edges.
+    for y in range(top + line, bottom + 1):
+        fill(right(y) + 1 - 2 * line, y, right(y) + 1 - line, y + 1, GREY)
+    fill(rnd(6 * u), bottom + 1 - 2 * line, rnd(26 * u), bottom + 1 - line, GREY)
+
+    # Pins: five over four, yellow with a white glint and a teal shade.
+    pitch = max(2, rnd(4 * u))
+    pin = min(pitch - 1, max(1, rnd(3 * u)))
+    mark = max(1, rnd(pin / 3))
+    row1 = rnd(11 * u)
+    row2 = max(rnd(18 * u), row1 + pin + 1)
+    for count, y in ((5, row1), (4, row2)):
+        x0 = (size - ((count - 1) * pitch + pin)) // 2
+        for i in range(count):
+            x = x0 + i * pitch
+            fill(x, y, x + pin, y + pin, YELLOW)
+            if pin >= 2:
+                fill(x, y, x + mark, y + mark, WHITE)
+            if pin >= 3:
+                fill(x + pin - mark, y + pin - mark, x + pin, y + pin, TEAL)
+    return img
+
 
 def chunk(kind, data):
     return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
 
-png = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", 32, 32, 4, 3, 0, 0, 0))
-png += chunk(b"PLTE", b"".join(bytes(c) for c in PALETTE))
-png += chunk(b"tRNS", b"\0")  # colour 0 is transparent
-png += chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b"")
-open("ui/icons/comterm.png", "wb").write(png)
 
-# The same picture as a 4-bit ICO: a bitmap stored bottom-up with a
-# transparency mask (1 bit per pixel, rows padded to 32 bits).
-pixels = b"".join(bytes((row[x] << 4) | row[x + 1] for x in range(0, 32, 2)) for row in reversed(img))
-mask = b"".join(
-    sum((1 << (31 - x)) for x in range(32) if row[x] == CLEAR).to_bytes(4, "big") for row in reversed(img))
-header = struct.pack("<IiiHHIIiiII", 40, 32, 64, 1, 4, 0, len(pixels) + len(mask), 0, 0, 16, 0)
-palette = b"".join(bytes((b, g, r, 0)) for r, g, b in PALETTE)
-image = header + palette + pixels + mask
-ico = struct.pack("<HHH", 0, 1, 1) + struct.pack("<BBBBHHII", 32, 32, 16, 0, 1, 4, len(image), 22)
-open("ui/icons/comterm.ico", "wb").write(ico + image)
+def png_16_colours(img):
+    side = len(img)
+    raw = b"".join(b"\0" + bytes((row[x] << 4) | row[x + 1] for x in range(0, side, 2)) for row in img)
+    png = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", side, side, 4, 3, 0, 0, 0))
+    png += chunk(b"PLTE", b"".join(bytes(c) for c in PALETTE))
+    png += chunk(b"tRNS", b"\0")  # colour 0 is transparent
+    return png + chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b"")
 
-# The same pixels at 128x128, each repeated 4x4: a launcher or software centre
-# that wants a larger image gets sharp pixels, not a blurred upscale.
-SCALE = 4
-big = [[c for c in row for _ in range(SCALE)] for row in img for _ in range(SCALE)]
-raw = b"".join(b"\0" + bytes((row[x] << 4) | row[x + 1] for x in range(0, 32 * SCALE, 2)) for row in big)
-png = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", 32 * SCALE, 32 * SCALE, 4, 3, 0, 0, 0))
-png += chunk(b"PLTE", b"".join(bytes(c) for c in PALETTE)) + chunk(b"tRNS", b"\0")
-png += chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b"")
-open("packaging/icons/comterm-128.png", "wb").write(png)
 
-# And as SVG: one rectangle per run of equal pixels in a row, drawn with
-# crisp edges so that any size keeps the pixels square.
-rects = []
-for y, row in enumerate(img):
-    x = 0
-    while x < 32:
-        end = x
-        while end < 32 and row[end] == row[x]:
-            end += 1
-        if row[x] != CLEAR:
-            r, g, b = PALETTE[row[x]]
-            rects.append(f'<rect x="{x}" y="{y}" width="{end - x}" height="1" fill="#{r:02x}{g:02x}{b:02x}"/>')
-        x = end
-svg = ('<svg xmlns="http://www.w3.org/2000/svg" width="128" height="128" viewBox="0 0 32 32" '
-       'shape-rendering="crispEdges">\n' + "\n".join(rects) + "\n</svg>\n")
-open("packaging/icons/comterm.svg", "w").write(svg)
+def rgba(c):
+    return bytes(PALETTE[c]) + (b"\0" if c == CLEAR else b"\xff")
+
+
+def png_rgba(img):
+    side = len(img)
+    raw = b"".join(b"\0" + b"".join(rgba(c) for c in row) for row in img)
+    png = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", side, side, 8, 6, 0, 0, 0))
+    return png + chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b"")
+
+
+def bmp_32_bit(img):
+    """An ICO entry's bitmap: header, BGRA rows bottom-up, then the 1-bit
+    transparency mask (rows padded to 32 bits) that older readers want."""
+    side = len(img)
+    pixels = b"".join(bytes((b, g, r, 0 if c == CLEAR else 255))
+                      for row in reversed(img) for c in row for r, g, b in (PALETTE[c],))
+    stride = (side + 31) // 32 * 4
+    mask = b"".join(sum(1 << (stride * 8 - 1 - x) for x in range(side) if row[x] == CLEAR)
+                    .to_bytes(stride, "big") for row in reversed(img))
+    header = struct.pack("<IiiHHIIiiII", 40, side, 2 * side, 1, 32, 0, len(pixels) + len(mask), 0, 0, 0, 0)
+    return header + pixels + mask
+
+
+def ico(sizes):
+    images = [png_rgba(draw(s)) if s >= 256 else bmp_32_bit(draw(s)) for s in sizes]
+    offset = 6 + 16 * len(sizes)
+    out = struct.pack("<HHH", 0, 1, len(sizes))
+    for s, image in zip(sizes, images):
+        out += struct.pack("<BBBBHHII", s % 256, s % 256, 0, 0, 1, 32, len(image), offset)
+        offset += len(image)
+    return out + b"".join(images)
+
+
+def svg(img):
+    """One rectangle per run of equal pixels in a row, drawn with crisp edges
+    so that any size keeps the pixels square."""
+    rects = []
+    for y, row in enumerate(img):
+        x = 0
+        while x < len(row):
+            end = x
+            while end < len(row) and row[end] == row[x]:
+                end += 1
+            if row[x] != CLEAR:
+                r, g, b = PALETTE[row[x]]
+                rects.append(f'<rect x="{x}" y="{y}" width="{end - x}" height="1" fill="#{r:02x}{g:02x}{b:02x}"/>')
+            x = end
+    return ('<svg xmlns="http://www.w3.org/2000/svg" width="128" height="128" viewBox="0 0 32 32" '
+            'shape-rendering="crispEdges">\n' + "\n".join(rects) + "\n</svg>\n")
+
+
+def main():
+    root = sys.argv[1] if len(sys.argv) > 1 else "."
+    for folder in ("ui/icons", "packaging/icons"):
+        os.makedirs(os.path.join(root, folder), exist_ok=True)
+
+    def write(path, data):
+        with open(os.path.join(root, path), "wb") as f:
+            f.write(data)
+
+    img = draw(32)
+    write("ui/icons/comterm.png", png_16_colours(img))
+    # 128 px for launchers and software centres: each 32 px pixel 4x4.
+    write("packaging/icons/comterm-128.png",
+          png_16_colours([[c for c in row for _ in range(4)] for row in img for _ in range(4)]))
+    write("packaging/icons/comterm.svg", svg(img).encode())
+    write("ui/icons/comterm.ico", ico(WINDOWS_SIZES))
+
+
+main()
