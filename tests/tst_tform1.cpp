@@ -6,6 +6,9 @@
 #include "port.h"
 #include "qt_test_support.h"
 
+#include <QSignalSpy>
+
+#include <algorithm>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -105,22 +108,86 @@ class TestTForm1 : public FormTest {
         QCOMPARE(group->ItemIndex(), 0);
     }
 
+    // Tab walks the controls in order and Shift+Tab back, the checked radio
+    // item standing in the group's place; the arrow keys move the check.
+    void tabOrder_data()
+    {
+        QTest::addColumn<int>("checked");
+        QTest::addColumn<Qt::Key>("key");
+        QTest::addColumn<QStringList>("order");
+        const QStringList forward{u"Button1"_s, u"Button2"_s,  u"Button3"_s, u"rdCOMItem%1"_s,
+                                  u"mSend"_s,   u"mReceive"_s, u"Button4"_s, u"Button1"_s};
+        QStringList backward = forward;
+        std::reverse(backward.begin(), backward.end());
+        for (int item : {0, 1}) {
+            const auto rows = [item](QStringList order) {
+                return order.replaceInStrings(u"%1"_s, QString::number(item));
+            };
+            QTest::addRow("Tab, COM%d checked", item + 1) << item << Qt::Key_Tab << rows(forward);
+            QTest::addRow("Shift+Tab, COM%d checked", item + 1)
+                << item << Qt::Key_Backtab << rows(backward);
+        }
+    }
     void tabOrder()
     {
-        QStringList order;
+        QFETCH(int, checked);
+        QFETCH(Qt::Key, key);
+        QFETCH(QStringList, order);
+        const auto items = form->ui.rdCOM->findChildren<RadioItem *>();
+        // Down from the first item checks and focuses the second, as on Windows.
+        items[0]->setFocus();
+        if (checked == 1)
+            QTest::keyClick(items[0], Qt::Key_Down);
+        QCOMPARE(form->ui.rdCOM->ItemIndex(), checked);
+        QCOMPARE(QApplication::focusWidget(), items[checked]);
+
+        QStringList walked;
         form->ui.Button1->setFocus();
-        QTRY_VERIFY(form->ui.Button1->hasFocus());
-        for (int i = 0; i < 8; ++i) {
+        for (qsizetype i = 0; i < order.size(); ++i) {
             QWidget *focused = QApplication::focusWidget();
             QVERIFY(focused);
-            QString name = focused->objectName();
-            if (focused->parentWidget() == form->ui.rdCOM)
-                name = u"rdCOM"_s;
-            order << name;
-            QTest::keyClick(focused, Qt::Key_Tab);
+            walked << focused->objectName();
+            QTest::keyClick(focused, key);
         }
-        QCOMPARE(order, QStringList({u"Button1"_s, u"Button2"_s, u"Button3"_s, u"rdCOM"_s,
-                                     u"mSend"_s, u"mReceive"_s, u"Button4"_s, u"Button1"_s}));
+        QCOMPARE(walked, order);
+    }
+
+    // Return and the keypad's Enter press the focused button, as Space does;
+    // in a box they start a new line.
+    void returnPressesTheFocusedButton_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<Qt::Key>("key");
+        for (const char *name : {"Button1", "Button2", "Button3", "Button4"}) {
+            QTest::addRow("%s Return", name) << QString::fromLatin1(name) << Qt::Key_Return;
+            QTest::addRow("%s Enter", name) << QString::fromLatin1(name) << Qt::Key_Enter;
+            QTest::addRow("%s Space", name) << QString::fromLatin1(name) << Qt::Key_Space;
+        }
+    }
+    void returnPressesTheFocusedButton()
+    {
+        QFETCH(QString, button);
+        QFETCH(Qt::Key, key);
+        auto *pressed = form->findChild<QPushButton *>(button);
+        QVERIFY(pressed);
+        // Seen on the button itself, so that no port or box comes into it.
+        disconnect(pressed, &QAbstractButton::clicked, form.get(), nullptr);
+        QSignalSpy clicks(pressed, &QAbstractButton::clicked);
+        pressed->setFocus();
+        const Qt::KeyboardModifiers modifiers =
+            key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier;
+        QTest::keyClick(pressed, key, modifiers);
+        QCOMPARE(clicks.count(), 1);
+
+        for (QPlainTextEdit *box : {form->ui.mSend, form->ui.mReceive}) {
+            box->setPlainText(u"a"_s);
+            box->moveCursor(QTextCursor::End);
+            box->setFocus();
+            QTest::keyClick(box, key, modifiers);
+            QTest::keyClicks(box, u"b"_s);
+            QCOMPARE(box->toPlainText(), key == Qt::Key_Space ? u"a b"_s : u"a\nb"_s);
+        }
+        QCOMPARE(clicks.count(), 1);
     }
 
     void buttonsDriveThePort()

@@ -2,6 +2,7 @@
 
 #include "message_box.h"
 #include "port.h"
+#include "screen_fit.h"
 
 #include <QEvent>
 #include <QFont>
@@ -87,7 +88,7 @@ void TApplication::adoptForm(QWidget *form)
 {
     const QRect outer = form->property("outerGeometry").toRect();
     if (outer.isValid())
-        new OuterGeometry(form, outer);
+        new OuterGeometry(form, fitToScreen(outer));
     forms_.emplace_back(form);
 }
 

@@ -1,0 +1,15 @@
+// Keeping a window whole on its screen: a window is moved, never resized,
+// so that no part of it reaches past the area that panels leave free.
+#pragma once
+
+#include <QRect>
+
+// `frame` moved just enough to lie inside `area`, its size unchanged. Along
+// an axis on which it is longer than the area, it starts where the area
+// starts, so that its title bar and top-left corner stay reachable.
+QRect fitInto(const QRect &frame, const QRect &area);
+
+// `frame`, a window's outer rectangle, fitted into the available geometry
+// (taskbars and panels excluded) of the screen that holds its centre, or of
+// the primary screen when none does.
+QRect fitToScreen(const QRect &frame);
