@@ -3,10 +3,12 @@
 // pseudo-terminal.
 #include "child_process.h"
 #include "comm.h"
+#include "comterm_version.h"
 #include "pty_device.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -400,21 +402,108 @@ TEST_F(ProgramInBig5, TextCrossesTheLineAsBig5)
     EXPECT_EQ(device.read(4), "\xa4\xa4\xa4\xe5");
 }
 
-TEST(ProgramWithoutDisplay, SaysSoInOneLineAndFails)
+// A display number that nothing serves: no X server's socket or lock file.
+std::string unservedDisplay()
 {
-    int fds[2];
-    ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
-    const pid_t pid =
-        spawn({programPath()}, {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}, -1, fds[1]);
-    close(fds[1]);
-    std::string err;
-    char buffer[512];
-    for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;)
-        err.append(buffer, static_cast<std::size_t>(n));
-    close(fds[0]);
-    EXPECT_EQ(waitExit(pid, 10s), 1);
-    EXPECT_NE(err.find("no display"), std::string::npos) << err;
-    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    for (int n = 4000;; ++n) {
+        const std::string number = std::to_string(n);
+        if (access(("/tmp/.X11-unix/X" + number).c_str(), F_OK) != 0 &&
+            access(("/tmp/.X" + number + "-lock").c_str(), F_OK) != 0)
+            return ":" + number;
+    }
 }
+
+enum class DisplayIs { Unset, Unserved };
+
+struct CommandLine {
+    const char *name;
+    std::vector<std::string> args;
+    DisplayIs display;
+    int status;
+    const char *out;                 // the whole standard output, unless null
+    std::vector<std::string> outHas; // what the standard output holds
+    const char *err;                 // what the one line of standard error holds
+};
+
+void PrintTo(const CommandLine &row, std::ostream *out)
+{
+    *out << row.name;
+}
+
+// What the program answers before it has a window, with no X server at all:
+// the command line, and a display that is missing or does not answer. Each
+// says so in one line, and none needs a display.
+class CommandLines : public ::testing::TestWithParam<CommandLine> {};
+
+TEST_P(CommandLines, AnswerWithoutADisplay)
+{
+    const CommandLine &row = GetParam();
+    std::vector<std::string> env{"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM",
+                                 "XDG_SESSION_TYPE"};
+    if (row.display == DisplayIs::Unserved)
+        env.push_back("DISPLAY=" + unservedDisplay());
+    const int out = open(P_tmpdir, O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    const int err = open(P_tmpdir, O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    ASSERT_GE(out, 0);
+    ASSERT_GE(err, 0);
+    std::vector<std::string> argv{programPath()};
+    argv.insert(argv.end(), row.args.begin(), row.args.end());
+    const int status = waitExit(spawn(argv, env, out, err), 30s);
+    const auto text = [](int fd) {
+        std::string all;
+        char buffer[4096];
+        for (ssize_t n; (n = pread(fd, buffer, sizeof buffer, off_t(all.size()))) > 0;)
+            all.append(buffer, std::size_t(n));
+        close(fd);
+        return all;
+    };
+    const std::string output = text(out), errors = text(err);
+
+    EXPECT_EQ(status, row.status) << errors;
+    if (row.out != nullptr) {
+        EXPECT_EQ(output, row.out);
+    }
+    for (const std::string &part : row.outHas) {
+        EXPECT_NE(output.find(part), std::string::npos) << part << " is not in:\n" << output;
+    }
+    if (row.err == nullptr) {
+        EXPECT_EQ(errors, "");
+    } else {
+        EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+        EXPECT_NE(errors.find(row.err), std::string::npos) << errors;
+        EXPECT_TRUE(errors.starts_with("comterm: ")) << errors;
+    }
+}
+
+const CommandLine commandLines[] = {
+    {"Help",
+     {"--help"},
+     DisplayIs::Unset,
+     0,
+     nullptr,
+     {"Usage: comterm", "COM1", "ports.conf", "XDG_CONFIG_HOME", "locale"},
+     nullptr},
+    {"Version",
+     {"--version"},
+     DisplayIs::Unset,
+     0,
+     "comterm " COMTERM_VERSION_STRING "\n",
+     {},
+     nullptr},
+    // Qt's options, with their values, are Qt's: they are let through.
+    {"VersionAfterQtOptions",
+     {"-platform", "xcb", "--style=Fusion", "-reverse", "--version"},
+     DisplayIs::Unset,
+     0,
+     "comterm " COMTERM_VERSION_STRING "\n",
+     {},
+     nullptr},
+    {"UnknownOption", {"--bogus"}, DisplayIs::Unset, 2, "", {}, "--bogus"},
+    {"UnservedDisplay", {}, DisplayIs::Unserved, 1, "", {}, "no display"},
+    {"NoDisplay", {}, DisplayIs::Unset, 1, "", {}, "DISPLAY and WAYLAND_DISPLAY are not set"},
+};
+
+INSTANTIATE_TEST_SUITE_P(, CommandLines, ::testing::ValuesIn(commandLines),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace

@@ -1,0 +1,173 @@
+#include "startup.h"
+
+#include "comterm_version.h"
+
+#include <QString>
+#include <QtGlobal>
+
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+constexpr const char *usage =
+    "Usage: comterm [--help | --version] [Qt options such as -platform NAME]\n"
+    "Sends text to and receives text from a device on a serial line, in one window.\n"
+    "\n"
+    "The window offers COM1 and COM2. Each is the device that its variable (COM1,\n"
+    "COM2) names; else the one a COMn=device line names in the ports file\n"
+    "~/.config/comterm/ports.conf (or $XDG_CONFIG_HOME/comterm/ports.conf); else\n"
+    "/dev/ttyS0 and /dev/ttyS1. Text goes to the line in the character set of the\n"
+    "locale (LC_ALL, LC_CTYPE, LANG).\n"
+    "\n"
+    "  --help     show this text and end\n"
+    "  --version  show the version and end\n";
+
+// The options QApplication takes out of argv itself, by name without the
+// leading dash; Qt also accepts each with two dashes. These take the next
+// argument as their value...
+constexpr std::string_view qtOptionsWithValue[] = {"platform",
+                                                   "platformpluginpath",
+                                                   "platformtheme",
+                                                   "plugin",
+                                                   "qwindowgeometry",
+                                                   "geometry",
+                                                   "qwindowicon",
+                                                   "icon",
+                                                   "qwindowtitle",
+                                                   "title",
+                                                   "session",
+                                                   "display",
+                                                   "name",
+                                                   "style",
+                                                   "stylesheet"};
+// ...these stand alone...
+constexpr std::string_view qtFlags[] = {"reverse", "widgetcount", "nograb", "dograb"};
+// ...and these carry their value after '='.
+constexpr std::string_view qtOptionsWithEquals[] = {"style=", "stylesheet=", "qmljsdebugger="};
+
+template <std::size_t n> bool listed(const std::string_view (&names)[n], std::string_view name)
+{
+    for (const std::string_view listedName : names)
+        if (name == listedName)
+            return true;
+    return false;
+}
+
+int refuse(const std::string &what)
+{
+    std::fprintf(stderr, "comterm: %s (comterm --help lists the options)\n", what.c_str());
+    return 2;
+}
+
+} // namespace
+
+std::optional<int> answerCommandLine(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--help") {
+            std::fputs(usage, stdout);
+            return 0;
+        }
+        if (arg == "--version") {
+            std::fputs("comterm " COMTERM_VERSION_STRING "\n", stdout);
+            return 0;
+        }
+        if (arg.size() < 2 || arg[0] != '-')
+            return refuse("unexpected argument " + std::string(arg));
+        std::string_view name = arg.substr(arg.starts_with("--") ? 2 : 1);
+        if (listed(qtOptionsWithValue, name)) {
+            if (++i == argc)
+                return refuse("option " + std::string(arg) + " needs a value");
+            continue;
+        }
+        const auto equals = name.find('=');
+        if (listed(qtFlags, name) || (equals != std::string_view::npos &&
+                                      listed(qtOptionsWithEquals, name.substr(0, equals + 1))))
+            continue;
+        return refuse("unknown option " + std::string(arg));
+    }
+    return std::nullopt;
+}
+
+namespace {
+
+// A message Qt wrote while the trap held it, with the parts of its context
+// that Qt's handler uses.
+struct HeldMessage {
+    QtMsgType type;
+    std::string file, function, category;
+    int line;
+    QString text;
+};
+
+std::mutex heldLock;
+std::vector<HeldMessage> held;
+
+bool set(const char *name)
+{
+    const char *value = std::getenv(name);
+    return value != nullptr && *value != '\0';
+}
+
+void hold(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    const std::lock_guard lock(heldLock);
+    if (type != QtFatalMsg) {
+        held.push_back({type, context.file ? context.file : "",
+                        context.function ? context.function : "",
+                        context.category ? context.category : "", context.line, text});
+        return;
+    }
+    // Qt gives up on its platform only when it could not reach a display. Its
+    // own reason ("could not connect to display :1") is the first message of
+    // a platform plugin, when there is one; left unset, the variables say it.
+    std::string reason;
+    if (!set("DISPLAY") && !set("WAYLAND_DISPLAY")) {
+        reason = "DISPLAY and WAYLAND_DISPLAY are not set";
+    } else {
+        for (const HeldMessage &message : held)
+            if (message.category.starts_with("qt.qpa.") && message.category != "qt.qpa.plugin") {
+                reason = message.text.toStdString();
+                break;
+            }
+        if (reason.empty())
+            reason = text.section(u'\n', 0, 0).toStdString();
+    }
+    std::fprintf(stderr, "comterm: no display to open the window on (%s)\n", reason.c_str());
+    std::fflush(stderr);
+    // Nothing is open yet, and Qt is half made: end here, without exit handlers.
+    std::_Exit(1);
+}
+
+} // namespace
+
+DisplayFailureTrap::DisplayFailureTrap() : previous_(qInstallMessageHandler(&hold)) {}
+
+DisplayFailureTrap::~DisplayFailureTrap()
+{
+    release();
+}
+
+void DisplayFailureTrap::release()
+{
+    if (!holding_)
+        return;
+    holding_ = false;
+    qInstallMessageHandler(previous_);
+    std::vector<HeldMessage> messages;
+    {
+        const std::lock_guard lock(heldLock);
+        messages.swap(held);
+    }
+    for (const HeldMessage &m : messages)
+        qt_message_output(
+            m.type,
+            QMessageLogContext(m.file.c_str(), m.line, m.function.c_str(), m.category.c_str()),
+            m.text);
+}
