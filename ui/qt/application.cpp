@@ -116,7 +116,7 @@ void TApplication::ShowException(const Exception &error)
     box.exec();
 }
 
-void TApplication::HandleException() noexcept
+void TApplication::HandleException(bool inEventLoop) noexcept
 {
     try {
         try {
@@ -124,7 +124,7 @@ void TApplication::HandleException() noexcept
         } catch (const Exception &error) {
             ShowException(error);
         } catch (const std::exception &error) {
-            ShowException(Exception(QString::fromUtf8(error.what())));
+            ShowException(Exception(inEventLoop ? QString::fromUtf8(error.what()) : QString()));
         } catch (...) {
             ShowException(Exception(QString()));
         }
@@ -139,7 +139,7 @@ int TApplication::RunProtected(const std::function<void()> &body)
     try {
         body();
     } catch (...) {
-        HandleException();
+        HandleException(false);
     }
     return 0;
 }
@@ -149,7 +149,7 @@ bool TApplication::notify(QObject *receiver, QEvent *event)
     try {
         return QApplication::notify(receiver, event);
     } catch (...) {
-        HandleException();
+        HandleException(true);
     }
     return false;
 }

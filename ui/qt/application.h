@@ -59,11 +59,12 @@ class TApplication : public QApplication {
     void ShowException(const Exception &error);
 
     // Reports the exception being handled with ShowException: an Exception
-    // with its message, a std::exception with its what() (UTF-8), anything
-    // else with an empty message. Call only from inside a catch block. This
-    // is the one policy for every exception that reaches the application:
-    // RunProtected and notify both hand theirs here.
-    void HandleException() noexcept;
+    // with its message, anything else with an empty message, except that a
+    // std::exception that reaches the event loop shows its what() (UTF-8).
+    // Call only from inside a catch block. This is the one policy for every
+    // exception that reaches the application: RunProtected and notify both
+    // hand theirs here.
+    void HandleException(bool inEventLoop) noexcept;
 
     // Runs `body`, reporting whatever escapes it with HandleException.
     // Returns the process's exit status, 0.
