@@ -9,7 +9,8 @@ MAKEFLAGS  += --no-print-directory
 # Packages to build; the extra ones to run the window, and to test it.
 BUILD_PACKAGES = g++ make cmake pkg-config qt6-base-dev libgl-dev
 RUN_PACKAGES   = fonts-noto-cjk
-TEST_PACKAGES  = libgtest-dev libxcb1-dev xvfb xdotool fonts-noto-cjk locales clang-format
+TEST_PACKAGES  = libgtest-dev libxcb1-dev xvfb xdotool fonts-noto-cjk locales clang-format \
+                 openbox at-spi2-core python3-pyatspi dbus-x11
 # Cross-building the Windows program, and running its tests under Wine.
 MINGW_PACKAGES   = g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
 WINDOWS_PACKAGES = $(MINGW_PACKAGES) googletest wine64

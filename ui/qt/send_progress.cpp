@@ -1,6 +1,10 @@
 #include "send_progress.h"
 
+#include "screen_fit.h"
+
 #include <QApplication>
+#include <QScreen>
+#include <QWindow>
 
 namespace {
 
@@ -46,6 +50,7 @@ bool SendProgress::operator()(std::size_t sent, std::size_t total)
         dialog_->setAutoClose(false);
         dialog_->setMinimumDuration(0);
         dialog_->setRange(0, barSteps);
+        placeOverForm(total);
         dialog_->show();
     }
     if (dialog_) {
@@ -54,6 +59,23 @@ bool SendProgress::operator()(std::size_t sent, std::size_t total)
     }
     QApplication::processEvents();
     return !formClosed() && !(dialog_ && dialog_->wasCanceled());
+}
+
+void SendProgress::placeOverForm(std::size_t total)
+{
+    // Sized for the widest figures the send can show, once and for good: a
+    // window that grows after it is mapped can be put back where Qt last
+    // thought it was (the screen's corner, before the window manager said).
+    dialog_->setLabelText(figures(total, total));
+    dialog_->setFixedSize(dialog_->sizeHint());
+    // Centred over the form's frame and whole on its screen, given as the
+    // frame's own place; the window manager draws the same border and title
+    // bar around it as around the form.
+    const QMargins frame =
+        form_->windowHandle() ? form_->windowHandle()->frameMargins() : QMargins();
+    QRect outer(QPoint(), dialog_->size().grownBy(frame));
+    outer.moveCenter(form_->frameGeometry().center());
+    dialog_->move(fitInto(outer, form_->screen()->availableGeometry()).topLeft());
 }
 
 bool SendProgress::formClosed() const

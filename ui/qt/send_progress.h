@@ -2,7 +2,8 @@
 // form is disabled, so that nothing else starts, but it keeps repainting and
 // answering the window system; once the send has taken longer than half a
 // second a small window shows the bytes sent of the total, as a bar and as
-// figures, with a Cancel button. Closing the form stops the send too.
+// figures, with a Cancel button, centred over the form and whole on its
+// screen. Closing the form stops the send too.
 #pragma once
 
 #include <QElapsedTimer>
@@ -28,6 +29,9 @@ class SendProgress {
     bool formClosed() const;
 
   private:
+    // Gives the new progress window its size and its place before it shows.
+    void placeOverForm(std::size_t total);
+
     QPointer<QWidget> form_;
     QPointer<QWidget> focus_;
     QElapsedTimer elapsed_;
