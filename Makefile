@@ -73,7 +73,10 @@ windows: deps
 
 # The tests that drive the real comterm.exe: its window, its device map and
 # its end with the user's session.
-WINDOW_TESTS = tst_window_win32 tst_device_map_win32 tst_end_session_win32
+WINDOW_TESTS = tst_window_win32 tst_window_win32_send tst_window_win32_exit tst_window_win32_dpi \
+	tst_device_map_win32 tst_end_session_win32
+# Their runs: one of them twice, on a second screen size.
+WINDOW_TEST_RUNS = $(WINDOW_TESTS) tst_window_win32_dpi_small_screen
 space := $(subst ,, )
 # The tests on Windows builds, under Wine: the serial operations' tests
 # (64-bit, against pseudo-terminals, compared with the Linux run; 32-bit,
@@ -93,7 +96,7 @@ test-windows: deps-test
 	./tools/compare-platforms $(TEST_BUILD)/tests/tst_port -- \
 	    $(TEST_BUILD)/tests/wine_driver $(WINE) build-windows-x86_64/wineprefix \
 	    build-windows-x86_64/tests/tst_port.exe
-	cd build-windows-x86_64 && ctest -R '^($(subst $(space),|,$(WINDOW_TESTS)))$$' --output-on-failure
+	cd build-windows-x86_64 && ctest -R '^($(subst $(space),|,$(WINDOW_TEST_RUNS)))$$' --output-on-failure
 
 # The Debian package comterm_<version>_<arch>.deb in $(PACKAGE_BUILD), and
 # the Windows zips there when the Windows executables have been built.

@@ -1,7 +1,6 @@
 #include "program_window.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <functional>
 #include <future>
 #include <stdexcept>
@@ -10,21 +9,7 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
-
-// Polls `found` until it returns a value or `timeout` passes.
-template <class F> auto poll(F found, std::chrono::milliseconds timeout) -> decltype(found())
-{
-    const auto deadline = Clock::now() + timeout;
-    for (;;) {
-        if (auto value = found())
-            return value;
-        if (Clock::now() > deadline)
-            return {};
-        std::this_thread::sleep_for(20ms);
-    }
-}
 
 struct WindowSearch {
     DWORD pid;
@@ -60,93 +45,6 @@ HWND findMessageBox(DWORD pid)
 }
 
 } // namespace
-
-std::wstring textOf(HWND window)
-{
-    DWORD_PTR length = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 10000, &length))
-        throw std::runtime_error("the window does not answer WM_GETTEXTLENGTH");
-    std::wstring text(length + 1, L'\0');
-    DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                             SMTO_NORMAL, 10000, &copied))
-        throw std::runtime_error("the window does not answer WM_GETTEXT");
-    text.resize(copied);
-    return text;
-}
-
-void setText(HWND window, const std::wstring &text)
-{
-    DWORD_PTR result = 0;
-    if (!SendMessageTimeoutW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
-                             SMTO_NORMAL, 10000, &result))
-        throw std::runtime_error("the window does not answer WM_SETTEXT");
-}
-
-std::wstring classOf(HWND window)
-{
-    wchar_t name[256] = {};
-    GetClassNameW(window, name, 256);
-    return name;
-}
-
-ClientRect clientRectOf(HWND window)
-{
-    RECT r{};
-    GetWindowRect(window, &r);
-    MapWindowPoints(nullptr, GetParent(window), reinterpret_cast<POINT *>(&r), 2);
-    return {r.left, r.top, r.right - r.left, r.bottom - r.top};
-}
-
-std::wstring programPath()
-{
-    std::string path = COMTERM_EXE;
-    if (path.front() == '/')
-        path = "Z:" + path;
-    std::wstring wide(path.begin(), path.end());
-    for (wchar_t &c : wide)
-        if (c == L'/')
-            c = L'\\';
-    return wide;
-}
-
-ScopedVariable::ScopedVariable(const wchar_t *name, const std::optional<std::wstring> &value)
-    : name_(name)
-{
-    std::vector<wchar_t> old(32768);
-    const DWORD length = GetEnvironmentVariableW(name, old.data(), static_cast<DWORD>(old.size()));
-    if (length > 0 && length < old.size())
-        old_ = std::wstring(old.data(), length);
-    SetEnvironmentVariableW(name, value ? value->c_str() : nullptr);
-}
-
-ScopedVariable::~ScopedVariable()
-{
-    SetEnvironmentVariableW(name_.c_str(), old_ ? old_->c_str() : nullptr);
-}
-
-std::vector<std::string> fileLines(const std::wstring &path)
-{
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return {};
-    std::string bytes;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
-        bytes.append(buffer, got);
-    CloseHandle(file);
-    std::vector<std::string> lines;
-    for (std::size_t start = 0, end; start < bytes.size(); start = end + 1) {
-        end = std::min(bytes.find('\n', start), bytes.size());
-        lines.push_back(bytes.substr(start, end - start));
-        if (!lines.back().empty() && lines.back().back() == '\r')
-            lines.back().pop_back();
-    }
-    return lines;
-}
 
 ProgramWindow::ProgramWindow(const std::wstring &exe, const std::wstring &title,
                              const std::wstring &errors)
@@ -199,7 +97,7 @@ HWND ProgramWindow::window(const std::wstring &title, std::chrono::milliseconds 
         GetWindowTextW(window, text, 64);
         return title == text;
     };
-    return poll([&] { return findWindow(process_.dwProcessId, titled); }, timeout);
+    return pollFor([&] { return findWindow(process_.dwProcessId, titled); }, timeout);
 }
 
 HWND ProgramWindow::control(int id) const
@@ -226,7 +124,7 @@ std::optional<MessageBoxSeen> ProgramWindow::clickForBox(HWND button,
         return SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_NORMAL, 120000, &result) != 0;
     });
     const DWORD pid = process_.dwProcessId;
-    HWND box = poll(
+    HWND box = pollFor(
         [&]() -> HWND {
             if (HWND found = findMessageBox(pid))
                 return found;
@@ -275,7 +173,7 @@ void ProgramWindow::press(WORD key, WORD modifier) const
     // Typed keys go to the foreground window; without a window manager
     // nothing else activates the form.
     SetForegroundWindow(form_);
-    poll([&] { return GetForegroundWindow() == form_; }, 5s);
+    eventually([&] { return GetForegroundWindow() == form_; }, 5s);
     std::vector<INPUT> inputs;
     const auto add = [&](WORD vk, bool up) {
         INPUT input{};
@@ -309,41 +207,48 @@ std::optional<DWORD> ProgramWindow::exitStatus(std::chrono::milliseconds timeout
     return status;
 }
 
-void ProgramWindow::screenshot(const std::wstring &path) const
+namespace {
+
+// The boxes the hook below has seen, for the thread that installed it.
+thread_local std::vector<std::wstring> *boxesSeen = nullptr;
+
+// Events come after the fact: a window that is gone by then has no class,
+// and is counted too, named "?".
+void CALLBACK windowCreated(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG, DWORD, DWORD)
 {
-    RECT r{};
-    GetWindowRect(form_, &r);
-    const int width = r.right - r.left, height = r.bottom - r.top;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
-    SelectObject(memory, old);
+    if (boxesSeen == nullptr || object != OBJID_WINDOW || window == nullptr)
+        return;
+    if (!IsWindow(window)) {
+        boxesSeen->push_back(L"?");
+    } else if (classOf(window) == L"#32770") {
+        wchar_t caption[256] = {};
+        GetWindowTextW(window, caption, 256);
+        boxesSeen->push_back(caption);
+    }
+}
 
-    BITMAPINFOHEADER info{};
-    info.biSize = sizeof info;
-    info.biWidth = width;
-    info.biHeight = height;
-    info.biPlanes = 1;
-    info.biBitCount = 24;
-    const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
-    std::vector<char> pixels(stride * static_cast<DWORD>(height));
-    GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(),
-              reinterpret_cast<BITMAPINFO *>(&info), DIB_RGB_COLORS);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
+} // namespace
 
-    BITMAPFILEHEADER file{};
-    file.bfType = 0x4D42; // "BM"
-    file.bfOffBits = sizeof file + sizeof info;
-    file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
-    FILE *out = _wfopen(path.c_str(), L"wb");
-    if (out == nullptr)
-        throw std::runtime_error("cannot write the screenshot");
-    std::fwrite(&file, sizeof file, 1, out);
-    std::fwrite(&info, sizeof info, 1, out);
-    std::fwrite(pixels.data(), 1, pixels.size(), out);
-    std::fclose(out);
+ProgramWindow::End ProgramWindow::endWatchingBoxes(std::chrono::milliseconds timeout)
+{
+    End end;
+    boxesSeen = &end.boxes;
+    const HWINEVENTHOOK hook =
+        SetWinEventHook(EVENT_OBJECT_CREATE, EVENT_OBJECT_CREATE, nullptr, &windowCreated,
+                        process_.dwProcessId, 0, WINEVENT_OUTOFCONTEXT);
+    if (hook == nullptr)
+        throw std::runtime_error("cannot watch the program's windows");
+    // The hook's events arrive as messages of this thread.
+    eventually(
+        [&] {
+            MSG message;
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+                DispatchMessageW(&message);
+            return WaitForSingleObject(process_.hProcess, 0) == WAIT_OBJECT_0;
+        },
+        timeout);
+    UnhookWinEvent(hook);
+    boxesSeen = nullptr;
+    end.status = exitStatus(std::chrono::milliseconds(0));
+    return end;
 }

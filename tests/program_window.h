@@ -71,6 +71,18 @@ class ProgramWindow {
     // runs after `timeout`.
     std::optional<DWORD> exitStatus(std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
+    // How the program ended: its exit status (nothing when it still runs)
+    // and the captions of the dialog boxes it created meanwhile ("?" for a
+    // window gone before it could be looked at).
+    struct End {
+        std::optional<DWORD> status;
+        std::vector<std::wstring> boxes;
+    };
+    // Waits up to `timeout` for the program to end, watching the windows it
+    // creates (through an out-of-context WinEvent hook), so that a box is
+    // seen even when it closes as soon as it was made.
+    End endWatchingBoxes(std::chrono::milliseconds timeout);
+
     // Saves what the screen shows of the window as a 24-bit BMP file.
     void screenshot(const std::wstring &path) const;
 
@@ -83,17 +95,27 @@ class ProgramWindow {
 // path is drive Z: in Wine).
 std::wstring programPath();
 
+// Polls `found` every 20 ms until it returns a value that tests true, or
+// `timeout` passes; returns that value, or a value-initialised one.
+template <class F>
+auto pollFor(F found, std::chrono::milliseconds timeout = std::chrono::seconds(10))
+    -> decltype(found())
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        if (auto value = found())
+            return value;
+        if (std::chrono::steady_clock::now() > deadline)
+            return {};
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
 // Polls `condition` until it holds or `timeout` passes; whether it held.
 template <class F>
 bool eventually(F condition, std::chrono::milliseconds timeout = std::chrono::seconds(10))
 {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
+    return pollFor([&]() -> bool { return condition(); }, timeout);
 }
 
 // Sets a variable of this process's environment, which the programs it

@@ -7,9 +7,7 @@
 // device: the number of processes that hold it open drops to 0 while the
 // program still runs. (A second open of the port cannot show it under Wine,
 // which lets a second handle open a port that is open with share mode 0.)
-#include "device.h"
-#include "program_window.h"
-#include "tform1_layout.h"
+#include "window_fixture_win32.h"
 
 #include <gtest/gtest.h>
 
@@ -21,17 +19,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr int Button1 = layout::control("Button1").id, Button2 = layout::control("Button2").id,
-              mSend = layout::control("mSend").id;
-
-// Far more than the terminal's buffers hold while the device reads nothing.
-std::wstring stallingText()
-{
-    std::wstring text;
-    for (int line = 0; line < 1024; ++line)
-        text += std::wstring(62, L'x') + L"\r\n";
-    return text;
-}
+using namespace window_test;
 
 struct SessionRow {
     const char *name;
@@ -59,9 +47,9 @@ TEST_P(EndSession, ClosesThePortBeforeTheSystemEndsTheProgram)
     EXPECT_EQ(program.clickForBox(program.control(Button1)), std::nullopt);
     ASSERT_GT(com1.holders(), 0) << "COM1 is open";
     if (row.duringStalledSend) {
-        setText(program.control(mSend), stallingText());
+        setText(program.control(mSend), Window::stallingText());
         PostMessageW(program.control(Button2), BM_CLICK, 0, 0);
-        ASSERT_NE(program.window(L"傳送資料", 5s), nullptr) << "no progress window";
+        ASSERT_NE(program.window(progressTitle, 5s), nullptr) << "no progress window";
     }
 
     DWORD_PTR result = 0;

@@ -1,7 +1,9 @@
 // A top-level window of the application: its window class with the program's
 // icon, the form's font at the window's DPI, and the messages every form
-// handles alike (keyboard focus across activation, DPI changes, the end of
-// the main window). A form derived from it adds its controls and handlers.
+// handles alike (keyboard focus across activation, DPI changes). A form
+// derived from it adds its controls and handlers. The form object is handed
+// to its window at creation and found again through the window
+// (window_class.h); exceptions in its handlers are reported (exception.h).
 #pragma once
 
 #include "tform1_layout.h"
@@ -24,8 +26,9 @@ class TForm {
 
     HWND Handle() const { return handle_; }
 
-    // The form's font: the system's dialog font at layout::fontHeight, scaled.
-    HFONT Font() const { return font_.get(); }
+    // The form's font: the system's dialog font at layout::fontHeight, scaled;
+    // the stock GUI font, which nothing owns, when that could not be made.
+    HFONT Font() const;
 
     // Shows the window, active, with the focus on its first control.
     void Show();
@@ -49,5 +52,5 @@ class TForm {
 
     HWND handle_ = nullptr;
     HWND focus_ = nullptr; // the control that had the focus when the form was deactivated
-    FontHandle font_;
+    FontHandle font_;      // null when the stock font stands in
 };

@@ -4,9 +4,9 @@
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
     TApplication application;
-    return Application->RunProtected([] {
-        Application->Initialize();
-        Application->CreateForm(Form1);
-        Application->Run();
+    return application.RunProtected([&application] {
+        application.Initialize();
+        application.CreateForm(Form1);
+        application.Run();
     });
 }

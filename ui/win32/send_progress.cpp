@@ -1,7 +1,8 @@
 #include "send_progress.h"
 
-#include "application.h"
 #include "dpi.h"
+#include "message_pump.h"
+#include "window_class.h"
 
 #include <commctrl.h>
 
@@ -59,23 +60,13 @@ bool SendProgress::operator()(std::size_t sent, std::size_t total)
         SendMessageW(bar_, PBM_SETPOS,
                      static_cast<WPARAM>(static_cast<double>(sent) / total * barSteps), 0);
     }
-    Application->ProcessMessages();
+    pump::dispatchWaiting();
     return !cancelled_ && !formClosed_();
 }
 
 void SendProgress::createWindow()
 {
-    static const ATOM atom = [] {
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = &SendProgress::windowProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
-        wc.lpszClassName = className;
-        return RegisterClassExW(&wc);
-    }();
-    if (atom == 0)
+    if (!window_class::add(className, &SendProgress::windowProc, false))
         return; // the send goes on without a window
     const UINT windowDpi = dpi::of(form_);
     constexpr DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
@@ -88,10 +79,9 @@ void SendProgress::createWindow()
     window_ = CreateWindowExW(exStyle, className, L"傳送資料", style,
                               (formRect.left + formRect.right - width) / 2,
                               (formRect.top + formRect.bottom - height) / 2, width, height, form_,
-                              nullptr, GetModuleHandleW(nullptr), nullptr);
+                              nullptr, GetModuleHandleW(nullptr), this);
     if (window_ == nullptr)
         return;
-    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     const auto child = [this, windowDpi](const wchar_t *windowClass, const wchar_t *text,
                                          DWORD childStyle, int id, const layout::Rect &rect) {
         const RECT r = dpi::scale(rect, windowDpi);
@@ -112,13 +102,15 @@ void SendProgress::createWindow()
 
 LRESULT CALLBACK SendProgress::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    auto *progress = reinterpret_cast<SendProgress *>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    auto *progress = window_class::object<SendProgress>(window, message, lParam);
     if (progress != nullptr) {
         // The Cancel button, Escape, and the close box all cancel the send.
         if ((message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) || message == WM_CLOSE) {
             progress->cancelled_ = true;
             return 0;
         }
+        if (message == WM_NCDESTROY)
+            window_class::forget(window);
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }

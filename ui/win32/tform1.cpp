@@ -1,8 +1,8 @@
 #include "tform1.h"
 
-#include "application.h"
 #include "controls.h"
 #include "dpi.h"
+#include "exception.h"
 #include "port.h"
 #include "send_progress.h"
 #include "text.h"
@@ -125,9 +125,12 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     }
     // The close box, Alt+F4 and a close during a send all end here: the port
-    // is free before the process ends.
-    if (message == WM_DESTROY)
+    // is free before the process ends, and the main window's end ends the
+    // message loop.
+    if (message == WM_DESTROY) {
         serial::closePort();
+        PostQuitMessage(0);
+    }
     if (message == WM_COMMAND && HIWORD(wParam) == BN_CLICKED) {
         switch (LOWORD(wParam)) {
         case id("Button1"):

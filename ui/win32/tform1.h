@@ -1,7 +1,8 @@
 // The main window: the port selector, the send and receive boxes, and the
 // four buttons that open the port, send, receive and exit. Its controls are
 // made from the layout table in tform1_layout.h. Every way the window ends
-// (the close box, Alt+F4, the end of the user's session) closes the port.
+// (the close box, Alt+F4, the end of the user's session) closes the port;
+// the window's end posts the quit message, as the main window's should.
 #pragma once
 
 #include "form.h"

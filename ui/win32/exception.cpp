@@ -1,0 +1,44 @@
+#include "exception.h"
+
+#include "ansi.h"
+
+namespace {
+
+std::wstring boxTitle = L"comterm";
+HWND boxOwner = nullptr;
+
+} // namespace
+
+Exception::Exception(std::wstring message)
+    : message_(std::move(message)), what_(ansi::narrow(message_))
+{
+}
+
+void SetExceptionBox(std::wstring title, HWND owner)
+{
+    boxTitle = std::move(title);
+    boxOwner = owner;
+}
+
+void ShowException(const Exception &error)
+{
+    MessageBoxW(boxOwner != nullptr && IsWindow(boxOwner) ? boxOwner : nullptr,
+                error.Message().c_str(), boxTitle.c_str(), MB_OK | MB_ICONERROR);
+}
+
+void ReportException() noexcept
+{
+    try {
+        try {
+            throw;
+        } catch (const Exception &error) {
+            ShowException(error);
+        } catch (const std::exception &error) {
+            ShowException(Exception(ansi::widen(error.what())));
+        } catch (...) {
+            ShowException(Exception(std::wstring()));
+        }
+    } catch (...) {
+        // The box itself could not be shown (no memory for its text).
+    }
+}
