@@ -144,3 +144,6 @@ void setText(HWND window, const std::wstring &text);
 std::wstring classOf(HWND window);
 // A child window's rectangle in its parent's client area.
 ClientRect clientRectOf(HWND window);
+// Saves what the screen shows of a window, with whatever lies over it, as a
+// 24-bit BMP file.
+void screenshotOf(HWND window, const std::wstring &path);

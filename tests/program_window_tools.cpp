@@ -96,8 +96,13 @@ std::vector<std::string> fileLines(const std::wstring &path)
 
 void ProgramWindow::screenshot(const std::wstring &path) const
 {
+    screenshotOf(form_, path);
+}
+
+void screenshotOf(HWND window, const std::wstring &path)
+{
     RECT r{};
-    GetWindowRect(form_, &r);
+    GetWindowRect(window, &r);
     const int width = r.right - r.left, height = r.bottom - r.top;
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);

@@ -1,13 +1,20 @@
 // The window on a screen of another DPI: the real comterm.exe started
-// while the screen's DPI is 144 (Wine reads it when a program starts).
+// while the screen's DPI is 144 (Wine reads it when a program starts), its
+// place inside the work area, and the progress window's font. The test runs
+// on two screens: 1600x1200, where the scaled window fits, and 1280x1024,
+// where it must move.
 #include "window_fixture_win32.h"
+#include "work_area.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <iterator>
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -71,5 +78,111 @@ TEST_F(At144Dpi, ScalesTheWindowAndItsLayout)
             << ::testing::PrintToString(row.rect);
     }
 }
+
+// The window's outer rectangle: where the layout stores it (288, 208), at
+// 1.5 times 870 x 640, and where it lands on each screen of this test. Where
+// the scaled window fits it stays exactly; on 1280x1024 it is wider than the
+// screen (the system keeps it a little wider than the screen, at most), so
+// it starts at the left edge, and it reaches past the bottom, so it moves up
+// just enough: 1024 - 960.
+TEST_F(At144Dpi, PlacesTheWindowInsideTheWorkArea)
+{
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    ASSERT_TRUE(
+        GetMonitorInfoW(MonitorFromWindow(program.form(), MONITOR_DEFAULTTONEAREST), &monitor));
+    const RECT &work = monitor.rcWork;
+    struct ScreenRow {
+        LONG width, height; // of the work area
+        LONG left, top;     // of the window
+    };
+    const ScreenRow rows[] = {{1600, 1200, 288, 208}, {1280, 1024, 0, 64}};
+    const auto row = std::find_if(std::begin(rows), std::end(rows), [&](const ScreenRow &r) {
+        return r.width == work.right - work.left && r.height == work.bottom - work.top;
+    });
+    ASSERT_NE(row, std::end(rows)) << "no row for a work area of " << work.right - work.left
+                                   << " x " << work.bottom - work.top;
+    RECT outer{};
+    GetWindowRect(program.form(), &outer);
+    EXPECT_EQ(outer.left, work.left + row->left);
+    EXPECT_EQ(outer.top, work.top + row->top);
+    EXPECT_EQ(outer.bottom - outer.top, 960) << "the height is scaled, never cut";
+    EXPECT_GE(outer.right - outer.left, std::min<LONG>(1305, work.right - work.left));
+}
+
+// The progress window's font, looked at from inside a process started at
+// 144 DPI: this test program again, running the in-process test of
+// tst_window_win32_font.cpp (another process cannot read a font's LOGFONT).
+TEST_F(At144Dpi, TheProgressWindowDrawsInTheFormsFontScaled)
+{
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring command = L'"' + std::wstring(self) + L"\" --gtest_filter=ProgressFont.*";
+    const ScopedVariable expected(L"COMTERM_EXPECT_DPI", L"144");
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION child{};
+    ASSERT_TRUE(CreateProcessW(self, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &child));
+    const bool ended = WaitForSingleObject(child.hProcess, 60000) == WAIT_OBJECT_0;
+    DWORD status = 99;
+    GetExitCodeProcess(child.hProcess, &status);
+    if (!ended)
+        TerminateProcess(child.hProcess, 99);
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(status, 0u) << "the font test failed at 144 DPI (its output is above)";
+}
+
+struct FitRow {
+    const char *name;
+    RECT window, area, expected;
+};
+
+void PrintTo(const FitRow &row, std::ostream *out)
+{
+    *out << row.name;
+}
+
+// A work area of 1280x984 (a taskbar of 40 below) unless a row says otherwise.
+const FitRow fitRows[] = {
+    {"FitsAndStaysExactly", {288, 208, 1158, 848}, {0, 0, 1280, 984}, {288, 208, 1158, 848}},
+    {"TouchesTheEdgesAndStays", {0, 0, 1280, 984}, {0, 0, 1280, 984}, {0, 0, 1280, 984}},
+    {"PastTheRightMovesLeftJustEnough",
+     {600, 100, 1400, 700},
+     {0, 0, 1280, 984},
+     {480, 100, 1280, 700}},
+    {"PastTheTaskbarMovesUpJustEnough",
+     {288, 208, 1158, 1048},
+     {0, 0, 1280, 984},
+     {288, 144, 1158, 984}},
+    {"PastTheLeftAndTopMovesIn", {-50, -20, 800, 600}, {0, 0, 1280, 984}, {0, 0, 850, 620}},
+    {"WiderThanTheAreaStartsAtItsLeft",
+     {288, 208, 1593, 1168},
+     {0, 0, 1280, 1024},
+     {0, 64, 1305, 1024}},
+    {"LargerThanTheAreaStartsAtItsTopLeft",
+     {288, 208, 1593, 1168},
+     {0, 0, 1024, 728},
+     {0, 0, 1305, 960}},
+    {"TaskbarOnTheLeftOfASecondMonitor",
+     {1300, 700, 2170, 1340},
+     {1360, 0, 3200, 1080},
+     {1360, 440, 2230, 1080}},
+};
+
+class WorkArea : public ::testing::TestWithParam<FitRow> {};
+
+TEST_P(WorkArea, MovesTheWindowJustEnoughToFit)
+{
+    const FitRow &row = GetParam();
+    const RECT fitted = work_area::fit(row.window, row.area);
+    const auto tuple = [](const RECT &r) { return std::tuple(r.left, r.top, r.right, r.bottom); };
+    EXPECT_EQ(tuple(fitted), tuple(row.expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, WorkArea, ::testing::ValuesIn(fitRows),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace

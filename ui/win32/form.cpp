@@ -3,6 +3,7 @@
 #include "dpi.h"
 #include "exception.h"
 #include "window_class.h"
+#include "work_area.h"
 
 namespace {
 
@@ -25,6 +26,12 @@ TForm::TForm(std::u16string_view title, const layout::Rect &outer)
         SetWindowPos(handle_, nullptr, 0, 0, dpi::scale(outer.width, windowDpi),
                      dpi::scale(outer.height, windowDpi),
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT placed{};
+    GetWindowRect(handle_, &placed);
+    const RECT fitted = work_area::fit(placed, work_area::of(handle_));
+    if (fitted.left != placed.left || fitted.top != placed.top)
+        SetWindowPos(handle_, nullptr, fitted.left, fitted.top, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 TForm::~TForm()
@@ -33,11 +40,6 @@ TForm::~TForm()
         window_class::forget(handle_);
         DestroyWindow(handle_);
     }
-}
-
-HFONT TForm::Font() const
-{
-    return font_ != nullptr ? font_.get() : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
 }
 
 void TForm::Show()
@@ -49,10 +51,7 @@ void TForm::Show()
 
 void TForm::ApplyDpi(UINT windowDpi)
 {
-    FontHandle font(CreateFontW(dpi::scale(layout::fontHeight, windowDpi), 0, 0, 0, FW_NORMAL,
-                                FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                                CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                                L"MS Shell Dlg"));
+    FontHandle font = dialogFont(windowDpi);
     std::swap(font_, font);
     Arrange(windowDpi); // the controls take the new font before the old one goes
 }
@@ -84,6 +83,8 @@ LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         ApplyDpi(HIWORD(wParam));
         return 0;
     }
+    case WM_GETFONT:
+        return reinterpret_cast<LRESULT>(Font());
     case WM_NCDESTROY:
         window_class::forget(window);
         handle_ = nullptr;

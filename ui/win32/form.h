@@ -8,15 +8,11 @@
 
 #include "tform1_layout.h"
 
+#include "font.h"
+
 #include <windows.h>
 
-#include <memory>
-#include <type_traits>
-
-struct GdiObjectDeleter {
-    void operator()(HGDIOBJ object) const { DeleteObject(object); }
-};
-using FontHandle = std::unique_ptr<std::remove_pointer_t<HFONT>, GdiObjectDeleter>;
+#include <string_view>
 
 class TForm {
   public:
@@ -26,16 +22,17 @@ class TForm {
 
     HWND Handle() const { return handle_; }
 
-    // The form's font: the system's dialog font at layout::fontHeight, scaled;
-    // the stock GUI font, which nothing owns, when that could not be made.
-    HFONT Font() const;
+    // The form's font: the dialog font at the window's DPI (font.h), or the
+    // stock GUI font when that could not be made. WM_GETFONT returns it.
+    HFONT Font() const { return fontOrStock(font_); }
 
     // Shows the window, active, with the focus on its first control.
     void Show();
 
   protected:
-    // Creates the hidden window with `title` at the outer rectangle `outer`
-    // (its position on the screen as given, its size scaled to the DPI).
+    // Creates the hidden window with `title` at the outer rectangle `outer`:
+    // its size scaled to the DPI, its position as given, moved only as far
+    // as it takes to keep the window inside the work area of its monitor.
     TForm(std::u16string_view title, const layout::Rect &outer);
 
     // Places the controls for `dpi`; the form's font is already set for it.

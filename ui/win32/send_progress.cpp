@@ -1,6 +1,7 @@
 #include "send_progress.h"
 
 #include "dpi.h"
+#include "font.h"
 #include "message_pump.h"
 #include "window_class.h"
 
@@ -13,6 +14,8 @@ namespace {
 constexpr ULONGLONG showAfterMs = 500;
 constexpr int barSteps = 1000;
 constexpr wchar_t className[] = L"comterm.SendProgress";
+constexpr DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+constexpr DWORD exStyle = WS_EX_DLGMODALFRAME;
 
 // The window's inside, at 96 DPI.
 constexpr layout::Rect inside{0, 0, 320, 104};
@@ -69,8 +72,6 @@ void SendProgress::createWindow()
     if (!window_class::add(className, &SendProgress::windowProc, false))
         return; // the send goes on without a window
     const UINT windowDpi = dpi::of(form_);
-    constexpr DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
-    constexpr DWORD exStyle = WS_EX_DLGMODALFRAME;
     RECT outer = dpi::scale(inside, windowDpi);
     AdjustWindowRectEx(&outer, style, FALSE, exStyle);
     RECT formRect{};
@@ -82,35 +83,61 @@ void SendProgress::createWindow()
                               nullptr, GetModuleHandleW(nullptr), this);
     if (window_ == nullptr)
         return;
-    const auto child = [this, windowDpi](const wchar_t *windowClass, const wchar_t *text,
-                                         DWORD childStyle, int id, const layout::Rect &rect) {
-        const RECT r = dpi::scale(rect, windowDpi);
-        HWND control = CreateWindowExW(0, windowClass, text, WS_CHILD | WS_VISIBLE | childStyle,
-                                       r.left, r.top, r.right - r.left, r.bottom - r.top, window_,
-                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                       GetModuleHandleW(nullptr), nullptr);
-        SendMessageW(control, WM_SETFONT, SendMessageW(form_, WM_GETFONT, 0, 0), FALSE);
-        return control;
+    const auto child = [this](const wchar_t *windowClass, const wchar_t *text, DWORD childStyle,
+                              int id) {
+        return CreateWindowExW(0, windowClass, text, WS_CHILD | WS_VISIBLE | childStyle, 0, 0, 0, 0,
+                               window_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                               GetModuleHandleW(nullptr), nullptr);
     };
-    figures_ = child(L"STATIC", L"", SS_LEFT | SS_NOPREFIX, 0, figuresRect);
-    bar_ = child(PROGRESS_CLASSW, L"", 0, 0, barRect);
+    figures_ = child(L"STATIC", L"", SS_LEFT | SS_NOPREFIX, 0);
+    bar_ = child(PROGRESS_CLASSW, L"", 0, 0);
     SendMessageW(bar_, PBM_SETRANGE32, 0, barSteps);
-    HWND cancel = child(L"BUTTON", L"取消", BS_DEFPUSHBUTTON | WS_TABSTOP, IDCANCEL, cancelRect);
+    cancel_ = child(L"BUTTON", L"取消", BS_DEFPUSHBUTTON | WS_TABSTOP, IDCANCEL);
+    arrange(dpi::of(window_));
     ShowWindow(window_, SW_SHOWNORMAL);
-    SetFocus(cancel);
+    SetFocus(cancel_);
+}
+
+void SendProgress::arrange(UINT windowDpi)
+{
+    FontHandle font = dialogFont(windowDpi);
+    std::swap(font_, font);
+    const auto place = [this, windowDpi](HWND control, const layout::Rect &rect) {
+        const RECT r = dpi::scale(rect, windowDpi);
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(fontOrStock(font_)), FALSE);
+        MoveWindow(control, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+    };
+    place(figures_, figuresRect);
+    place(bar_, barRect);
+    place(cancel_, cancelRect);
 }
 
 LRESULT CALLBACK SendProgress::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     auto *progress = window_class::object<SendProgress>(window, message, lParam);
     if (progress != nullptr) {
-        // The Cancel button, Escape, and the close box all cancel the send.
-        if ((message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) || message == WM_CLOSE) {
+        switch (message) {
+        case WM_COMMAND:
+            if (LOWORD(wParam) != IDCANCEL)
+                break;
+            [[fallthrough]];
+        case WM_CLOSE: // the Cancel button, Escape and the close box all cancel the send
             progress->cancelled_ = true;
             return 0;
+        case WM_DPICHANGED: {
+            // Moved to a monitor of another DPI: the size the system suggests,
+            // and the controls and their font scaled again.
+            const auto *suggested = reinterpret_cast<const RECT *>(lParam);
+            SetWindowPos(window, nullptr, suggested->left, suggested->top,
+                         suggested->right - suggested->left, suggested->bottom - suggested->top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+            progress->arrange(HIWORD(wParam));
+            return 0;
         }
-        if (message == WM_NCDESTROY)
+        case WM_NCDESTROY:
             window_class::forget(window);
+            break;
+        }
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }

@@ -2,8 +2,12 @@
 // form's controls are disabled, so that nothing else starts, but the form
 // keeps repainting and answering, its close box included; once the send has
 // taken longer than half a second a small window shows the bytes sent of the
-// total, as a bar and as figures, with a Cancel button.
+// total, as a bar and as figures, with a Cancel button, in the dialog font
+// at the window's DPI (scaled again when the window moves to a monitor of
+// another DPI).
 #pragma once
+
+#include "font.h"
 
 #include <windows.h>
 
@@ -27,6 +31,8 @@ class SendProgress {
   private:
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void createWindow();
+    // Places the controls and sets their font for `dpi`.
+    void arrange(UINT dpi);
 
     HWND form_;
     HWND focus_;
@@ -38,4 +44,6 @@ class SendProgress {
     HWND window_ = nullptr;
     HWND bar_ = nullptr;
     HWND figures_ = nullptr;
+    HWND cancel_ = nullptr;
+    FontHandle font_; // the controls' font; the window goes first, in the destructor
 };

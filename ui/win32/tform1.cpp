@@ -8,6 +8,7 @@
 #include "text.h"
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 TForm1 *Form1 = nullptr;
@@ -49,8 +50,21 @@ TForm1::TForm1() : TForm(layout::title, layout::window)
     ApplyDpi(dpi::of(Handle()));
 }
 
+namespace {
+
+// The label that names each box. Screen readers (MSAA, and UI Automation
+// through it) name an edit control after the static text that comes right
+// before it in the order of the windows.
+constexpr std::pair<std::string_view, std::string_view> boxLabels[] = {
+    {"mSend", "Label1"},
+    {"mReceive", "Label2"},
+};
+
+} // namespace
+
 // Tab and Shift+Tab follow the order of the windows; put the tab stops in the
-// table's tab order, each radio item right after its group.
+// table's tab order, each radio item right after its group and each box right
+// after its label.
 void TForm1::orderTabStops()
 {
     std::vector<std::size_t> order;
@@ -64,6 +78,9 @@ void TForm1::orderTabStops()
         previous = window;
     };
     for (std::size_t i : order) {
+        for (const auto &[box, label] : boxLabels)
+            if (layout::controls[i].name == box)
+                follow(Control(label));
         follow(controls_[i]);
         if (layout::controls[i].kind == layout::Kind::RadioGroup)
             std::ranges::for_each(items_, follow);
