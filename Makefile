@@ -80,8 +80,9 @@ WINDOW_TEST_RUNS = $(WINDOW_TESTS) tst_window_win32_dpi_small_screen
 space := $(subst ,, )
 # The tests on Windows builds, under Wine: the serial operations' tests
 # (64-bit, against pseudo-terminals, compared with the Linux run; 32-bit,
-# built only: this kernel runs no 32-bit code), and the window's tests, which
-# drive the 64-bit comterm.exe on an Xvfb of their own in the zh_TW locale.
+# built only: this kernel runs no 32-bit code), the text table on the code
+# pages, and the window's tests, which drive the 64-bit comterm.exe on an
+# Xvfb of their own in the zh_TW locale.
 test-windows: deps-test
 	@./tools/install-missing $(WINDOWS_PACKAGES)
 	cmake -S . -B $(TEST_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCOMTERM_WERROR=ON -DCOMTERM_SANITIZE=ON
@@ -91,11 +92,14 @@ test-windows: deps-test
 	        $(WINDOWS_CONFIG) -DCOMTERM_TESTS=ON \
 	        -DCOMTERM_WINE_DRIVER=$(CURDIR)/$(TEST_BUILD)/tests/wine_driver \
 	        -DCOMTERM_WINE=$(WINE) && \
-	    cmake --build build-windows-$$arch -j $(JOBS) --target tst_port $(WINDOW_TESTS) || exit 1; \
+	    cmake --build build-windows-$$arch -j $(JOBS) --target tst_port tst_text $(WINDOW_TESTS) \
+	        || exit 1; \
 	done
 	./tools/compare-platforms $(TEST_BUILD)/tests/tst_port -- \
 	    $(TEST_BUILD)/tests/wine_driver $(WINE) build-windows-x86_64/wineprefix \
 	    build-windows-x86_64/tests/tst_port.exe
+	$(TEST_BUILD)/tests/wine_driver $(WINE) build-windows-x86_64/wineprefix \
+	    build-windows-x86_64/tests/tst_text.exe
 	cd build-windows-x86_64 && ctest -R '^($(subst $(space),|,$(WINDOW_TEST_RUNS)))$$' --output-on-failure
 
 # The Debian package comterm_<version>_<arch>.deb in $(PACKAGE_BUILD), and
