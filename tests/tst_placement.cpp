@@ -4,6 +4,7 @@
 // on the screen.
 #include "child_process.h"
 #include "pty_device.h"
+#include "xvfb.h"
 
 #include <gtest/gtest.h>
 
@@ -149,24 +150,14 @@ class XView {
 class UnderAWindowManager : public ::testing::Test {
   protected:
     PtyDevice device;
-    std::string display;
-    std::vector<pid_t> children; // ended in reverse order
+    Xvfb xserver{"1280x720x24"};
+    std::string display = xserver.display();
+    std::vector<pid_t> children; // ended in reverse order, before the X server
     int quiet = open("/dev/null", O_WRONLY | O_CLOEXEC);
 
     void SetUp() override
     {
-        int fds[2];
-        ASSERT_EQ(pipe(fds), 0);
-        children.push_back(spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-noreset",
-                                  "-nolisten", "tcp", "-screen", "0", "1280x720x24"},
-                                 {}, quiet, quiet, fds[1]));
-        close(fds[1]);
-        pollfd pfd{fds[0], POLLIN, 0};
-        char number[16] = {};
-        if (poll(&pfd, 1, 20000) == 1 && read(fds[0], number, sizeof number - 1) > 0)
-            display = ":" + std::string(number, strcspn(number, "\n"));
-        close(fds[0]);
-        ASSERT_FALSE(display.empty()) << "Xvfb did not start";
+        ASSERT_TRUE(xserver.running()) << "Xvfb did not start";
         children.push_back(
             spawn({"openbox", "--sm-disable"}, {"DISPLAY=" + display}, quiet, quiet));
         XView x(display);

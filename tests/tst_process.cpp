@@ -5,6 +5,7 @@
 #include "comm.h"
 #include "comterm_version.h"
 #include "pty_device.h"
+#include "xvfb.h"
 
 #include <gtest/gtest.h>
 
@@ -101,8 +102,8 @@ class Program : public ::testing::Test {
   protected:
     PtyDevice device;
     PortMapping com1{"COM1", device.path()};
-    pid_t xserver = -1;
-    std::string display;
+    Xvfb xserver;
+    std::string display = xserver.display();
     pid_t program = -1;
     // Environment settings of the program's own (a locale), when a test
     // needs them.
@@ -117,20 +118,7 @@ class Program : public ::testing::Test {
         // The crashes the tests cause leave no core file behind.
         const rlimit noCore{0, 0};
         ASSERT_EQ(setrlimit(RLIMIT_CORE, &noCore), 0);
-        int fds[2];
-        ASSERT_EQ(pipe(fds), 0);
-        const int quiet = open("/dev/null", O_WRONLY | O_CLOEXEC);
-        xserver = spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-noreset", "-nolisten",
-                         "tcp", "-screen", "0", "1280x1024x24"},
-                        {}, quiet, quiet, fds[1]);
-        close(quiet);
-        close(fds[1]);
-        pollfd pfd{fds[0], POLLIN, 0};
-        char number[16] = {};
-        if (poll(&pfd, 1, 20000) == 1 && read(fds[0], number, sizeof number - 1) > 0)
-            display = ":" + std::string(number, strcspn(number, "\n"));
-        close(fds[0]);
-        ASSERT_FALSE(display.empty()) << "Xvfb did not start";
+        ASSERT_TRUE(xserver.running()) << "Xvfb did not start";
 
         std::vector<std::string> env{"DISPLAY=" + display, "QT_QPA_PLATFORM=xcb", "WAYLAND_DISPLAY",
                                      "COM1=" + device.path()};
@@ -147,10 +135,6 @@ class Program : public ::testing::Test {
             kill(program, SIGKILL);
             waitExit(program, 10s);
         }
-        if (xserver > 0) {
-            kill(xserver, SIGTERM);
-            waitExit(xserver, 10s);
-        }
         close(errors);
     }
 
@@ -165,12 +149,7 @@ class Program : public ::testing::Test {
     }
 
     // Ends the X server, as a display that goes away under the program.
-    void killDisplay()
-    {
-        ASSERT_EQ(kill(xserver, SIGKILL), 0);
-        waitExit(xserver, 10s);
-        xserver = -1;
-    }
+    void killDisplay() { xserver.kill(); }
 
     int xdotool(const std::vector<std::string> &args)
     {

@@ -34,7 +34,16 @@ Xvfb::Xvfb(const std::string &screen)
 Xvfb::~Xvfb()
 {
     if (pid_ > 0) {
-        kill(pid_, SIGTERM);
+        ::kill(pid_, SIGTERM);
         waitExit(pid_);
+    }
+}
+
+void Xvfb::kill()
+{
+    if (pid_ > 0) {
+        ::kill(pid_, SIGKILL);
+        waitExit(pid_);
+        pid_ = -1;
     }
 }

@@ -14,6 +14,8 @@ class Xvfb {
     explicit Xvfb(const std::string &screen = "1280x1024x24");
     // Ends the server.
     ~Xvfb();
+    // Ends the server at once, as a display that goes away under its clients.
+    void kill();
     Xvfb(const Xvfb &) = delete;
     Xvfb &operator=(const Xvfb &) = delete;
 
