@@ -6,6 +6,8 @@
 // a deadline; a member that cannot do what it says throws std::runtime_error.
 #pragma once
 
+#include "polling.h"
+
 #include <windows.h>
 
 #include <chrono>
@@ -94,29 +96,6 @@ class ProgramWindow {
 // The Windows path of the comterm.exe the build made (COMTERM_EXE; a Linux
 // path is drive Z: in Wine).
 std::wstring programPath();
-
-// Polls `found` every 20 ms until it returns a value that tests true, or
-// `timeout` passes; returns that value, or a value-initialised one.
-template <class F>
-auto pollFor(F found, std::chrono::milliseconds timeout = std::chrono::seconds(10))
-    -> decltype(found())
-{
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-        if (auto value = found())
-            return value;
-        if (std::chrono::steady_clock::now() > deadline)
-            return {};
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-}
-
-// Polls `condition` until it holds or `timeout` passes; whether it held.
-template <class F>
-bool eventually(F condition, std::chrono::milliseconds timeout = std::chrono::seconds(10))
-{
-    return pollFor([&]() -> bool { return condition(); }, timeout);
-}
 
 // Sets a variable of this process's environment, which the programs it
 // starts inherit, or removes it for none; puts the old value back at the end.

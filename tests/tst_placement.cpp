@@ -3,6 +3,7 @@
 // screen, and the progress window of each long send centred over it, whole
 // on the screen.
 #include "child_process.h"
+#include "polling.h"
 #include "pty_device.h"
 #include "xvfb.h"
 
@@ -45,18 +46,6 @@ std::ostream &operator<<(std::ostream &out, const Rect &r)
 }
 
 const Rect screen{0, 0, 1280, 720};
-
-// Polls `condition` until it holds or `timeout` passes.
-template <class F> bool eventually(F condition, std::chrono::milliseconds timeout = 10s)
-{
-    const auto deadline = Clock::now() + timeout;
-    while (!condition()) {
-        if (Clock::now() > deadline)
-            return false;
-        poll(nullptr, 0, 20);
-    }
-    return true;
-}
 
 // A connection to the test's display that finds the window manager's
 // clients by title and tells where their frames are.

@@ -4,6 +4,7 @@
 #include "child_process.h"
 #include "comm.h"
 #include "comterm_version.h"
+#include "polling.h"
 #include "pty_device.h"
 #include "xvfb.h"
 
@@ -30,18 +31,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
-
-// Polls `condition` until it holds or 10 s pass.
-template <class F> bool eventually(F condition)
-{
-    const auto deadline = Clock::now() + 10s;
-    while (!condition()) {
-        if (Clock::now() > deadline)
-            return false;
-        poll(nullptr, 0, 20);
-    }
-    return true;
-}
 
 // The program under test: the one just built, or the one the environment
 // variable COMTERM_BINARY names (an installed one, in the package's checks).
