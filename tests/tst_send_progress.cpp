@@ -30,22 +30,32 @@ class ProgressWatch : public QObject {
     bool shown = false;
 };
 
+// Lines of 64 characters, more than the line buffers hold while the device
+// reads nothing; each line break goes out as CR LF.
+const QString longText = (QString(63, u'x') + u'\n').repeated(4096);
+constexpr std::size_t longTextBytes = 4096 * 65;
+
 } // namespace
 
 class TestSendProgress : public FormTest {
     Q_OBJECT
 
+  private:
+    // Opens COM1 on `device` and puts the long text in the send box.
+    void prepareLongSend(PtyDevice &device)
+    {
+        const PortMapping map1("COM1", device.path());
+        form->ui.Button1->click();
+        QVERIFY(serial::isOpen());
+        form->ui.mSend->setPlainText(longText);
+    }
+
   private slots:
     void aLongSendShowsProgressAndCanBeCancelled()
     {
         PtyDevice com1;
-        PortMapping map1("COM1", com1.path());
-        form->ui.Button1->click();
-        QVERIFY(serial::isOpen());
-        // More than the line buffers, and the device reads nothing.
-        const QString line = QString(63, u'x') + u'\n';
-        form->ui.mSend->setPlainText(line.repeated(4096));
-        const std::size_t total = 4096 * 65; // each line break goes out as CR LF
+        prepareLongSend(com1);
+        const std::size_t total = longTextBytes;
 
         QString figures;
         int bar = -1;
@@ -107,11 +117,7 @@ class TestSendProgress : public FormTest {
     void closingTheWindowEarlyStopsTheSend()
     {
         PtyDevice com1;
-        PortMapping map1("COM1", com1.path());
-        form->ui.Button1->click();
-        QVERIFY(serial::isOpen());
-        const QString line = QString(63, u'x') + u'\n';
-        form->ui.mSend->setPlainText(line.repeated(4096));
+        prepareLongSend(com1);
         QTimer::singleShot(100, form.get(), [this] { form->close(); });
         ProgressWatch watch;
         QElapsedTimer clock;
@@ -120,8 +126,7 @@ class TestSendProgress : public FormTest {
         QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
         QVERIFY2(!watch.shown, "the send went on until the progress window came up");
         QCOMPARE(QApplication::activeModalWidget(), nullptr);
-        const std::size_t total = 4096 * 65;
-        QVERIFY(com1.read(total, std::chrono::seconds(1)).size() < total);
+        QVERIFY(com1.read(longTextBytes, std::chrono::seconds(1)).size() < longTextBytes);
     }
 };
 
