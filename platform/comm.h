@@ -3,8 +3,9 @@
 //
 // On Windows this is <windows.h> itself. Elsewhere the same subset is declared
 // here and implemented over termios (comm_posix.cpp and its neighbours) and
-// standard error (message_box_posix.cpp), behaving like a Windows COM port: every function returns
-// the failure value (INVALID_HANDLE_VALUE or FALSE) and leaves the reason in GetLastError().
+// standard error (message_box_posix.cpp), behaving like a Windows COM port:
+// every function returns the failure value (INVALID_HANDLE_VALUE or FALSE)
+// and leaves the reason in GetLastError().
 #pragma once
 
 #ifdef _WIN32
@@ -153,8 +154,9 @@ void SetLastError(DWORD error);
 // Opens the serial port `name` for exclusive use and puts it in raw mode (no
 // echo, no line editing, no character translation, 8-bit clean) with the
 // receiver on and modem lines ignored. `name` is a device path, or a port
-// name ("COM1", "COM2", ...) that the device map (device_map.h) turns into one. Only
-// exclusive (share 0), OPEN_EXISTING, non-overlapped opens are supported.
+// name ("COM1", "COM2", ...) that the device map (device_map.h) turns into
+// one. Only exclusive (share 0), OPEN_EXISTING, non-overlapped opens are
+// supported.
 // Fails with ERROR_FILE_NOT_FOUND (no such name or device),
 // ERROR_ACCESS_DENIED (no permission, or another handle holds the port),
 // ERROR_INVALID_PARAMETER (an unsupported mode).

@@ -116,8 +116,10 @@ std::string describePort(std::string_view name, const PortDevice &device)
     return text + "the default)";
 }
 
-std::string portsFileHint()
+std::string mapHint(std::string_view name, std::string_view example)
 {
     const std::vector<std::string> files = portsFiles();
-    return files.empty() ? std::string("the ports file") : files.back();
+    const std::string port(name);
+    return "name its device in " + (files.empty() ? std::string("the ports file") : files.back()) +
+           " (" + port + "=" + std::string(example) + ") or in the " + port + " variable";
 }

@@ -44,8 +44,10 @@ PortDevice portDevice(std::string_view name);
 // default)"; just the name when it has no device.
 std::string describePort(std::string_view name, const PortDevice &device);
 
-// The ports file a user would write, for a hint in a message.
-std::string portsFileHint();
+// Where the user names the device of `name` when its standard device is
+// missing, for a message: "name its device in <ports file> (COM1=<example>)
+// or in the COM1 variable".
+std::string mapHint(std::string_view name, std::string_view example);
 
 // What a ports file says: the device of each port number with its line, and
 // the numbers of the lines that cannot be used.

@@ -41,8 +41,7 @@ std::string reason(const std::string &name, const PortDevice &device)
         return std::strerror(err) + groupHint(device.path);
     case ENOENT:
         if (device.source == PortDevice::Source::Default)
-            return std::string(std::strerror(err)) + "; name its device in " + portsFileHint() +
-                   " (" + name + "=/dev/ttyUSB0) or in the " + name + " variable";
+            return std::string(std::strerror(err)) + "; " + mapHint(name, "/dev/ttyUSB0");
         return std::strerror(err);
     case ENOTTY:
         return std::string(std::strerror(err)) + "; not a serial port";

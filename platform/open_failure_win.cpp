@@ -37,8 +37,7 @@ std::string reason(DWORD error, const std::string &name, const PortDevice &devic
     case ERROR_PATH_NOT_FOUND:
         // The standard port is missing: say where the user's own goes.
         if (device.source == PortDevice::Source::Default)
-            text += "; name its device in " + portsFileHint() + " (" + name + "=COM7) or in the " +
-                    name + " variable";
+            text += "; " + mapHint(name, "COM7");
         break;
     case ERROR_ACCESS_DENIED:
     case ERROR_SHARING_VIOLATION:

@@ -1,27 +1,16 @@
 #include "screen_fit.h"
 
+#include "window_fit.h"
+
 #include <QGuiApplication>
 #include <QScreen>
 
-#include <algorithm>
-
-namespace {
-
-// The start of a span of `length` at `start`, moved into [first, first + room).
-int fitSpan(int start, int length, int first, int room)
-{
-    if (length >= room)
-        return first;
-    return std::clamp(start, first, first + room - length);
-}
-
-} // namespace
-
 QRect fitInto(const QRect &frame, const QRect &area)
 {
-    return {QPoint(fitSpan(frame.x(), frame.width(), area.x(), area.width()),
-                   fitSpan(frame.y(), frame.height(), area.y(), area.height())),
-            frame.size()};
+    const layout::Rect fitted =
+        layout::fitInto({frame.x(), frame.y(), frame.width(), frame.height()},
+                        {area.x(), area.y(), area.width(), area.height()});
+    return {fitted.left, fitted.top, fitted.width, fitted.height};
 }
 
 QRect fitToScreen(const QRect &frame)

@@ -4,9 +4,7 @@
 
 #include <QRect>
 
-// `frame` moved just enough to lie inside `area`, its size unchanged. Along
-// an axis on which it is longer than the area, it starts where the area
-// starts, so that its title bar and top-left corner stay reachable.
+// layout::fitInto (ui/window_fit.h) for Qt's rectangles.
 QRect fitInto(const QRect &frame, const QRect &area);
 
 // `frame`, a window's outer rectangle, fitted into the available geometry
