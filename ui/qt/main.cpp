@@ -16,17 +16,16 @@ int main(int argc, char **argv)
     DisplayFailureTrap trap;
     TApplication application(argc, argv);
     trap.release();
-    // Every way out frees the port. Qt itself ends the process with exit(1)
-    // when the display connection breaks; the port is closed on the way.
+    // Every way out frees the port: the return below (the close box, Alt+F4,
+    // a signal) and Qt's own exit(1) when the display connection breaks both
+    // run the exit handlers.
     std::atexit(&serial::closePort);
     // SIGTERM, SIGHUP and SIGINT end the program as the close box does.
     EndSignals endSignals;
     QObject::connect(&endSignals, &EndSignals::arrived, &application, &TApplication::Terminate);
-    const int status = Application->RunProtected([] {
+    return Application->RunProtected([] {
         Application->Initialize();
         Application->CreateForm(Form1);
         Application->Run();
     });
-    serial::closePort(); // the close box, Alt+F4, a signal
-    return status;
 }
