@@ -152,6 +152,31 @@ class TestTForm1 : public FormTest {
         QCOMPARE(walked, order);
     }
 
+    // All four arrows move between the radio items and check the one they
+    // reach, as in a Windows radio group.
+    void arrowsMoveInTheGroup_data()
+    {
+        QTest::addColumn<int>("from");
+        QTest::addColumn<Qt::Key>("key");
+        QTest::addColumn<int>("to");
+        QTest::newRow("Down") << 0 << Qt::Key_Down << 1;
+        QTest::newRow("Right") << 0 << Qt::Key_Right << 1;
+        QTest::newRow("Up") << 1 << Qt::Key_Up << 0;
+        QTest::newRow("Left") << 1 << Qt::Key_Left << 0;
+    }
+    void arrowsMoveInTheGroup()
+    {
+        QFETCH(int, from);
+        QFETCH(Qt::Key, key);
+        QFETCH(int, to);
+        const auto items = form->ui.rdCOM->findChildren<RadioItem *>();
+        items[from]->setChecked(true);
+        items[from]->setFocus();
+        QTest::keyClick(items[from], key);
+        QCOMPARE(QApplication::focusWidget(), items[to]);
+        QCOMPARE(form->ui.rdCOM->ItemIndex(), to);
+    }
+
     // Return and the keypad's Enter press the focused button, as Space does;
     // in a box they start a new line.
     void returnPressesTheFocusedButton_data()

@@ -15,7 +15,8 @@ class RadioGroup : public QGroupBox {
 };
 
 // An item of a RadioGroup: a click anywhere in its row selects it, not only
-// on the indicator and the text.
+// on the indicator and the text, and all four arrow keys move to the item
+// before or after it, as in a Windows radio group.
 class RadioItem : public QRadioButton {
     Q_OBJECT
   public:
@@ -23,4 +24,5 @@ class RadioItem : public QRadioButton {
 
   protected:
     bool hitButton(const QPoint &pos) const override;
+    void keyPressEvent(QKeyEvent *event) override;
 };
