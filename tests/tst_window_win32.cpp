@@ -60,6 +60,16 @@ TEST_F(Window, ShowsItsControlsWhereTheLayoutPlacesThem)
     program.screenshot(std::wstring(folder) + L"\\Form1-cp" + std::to_wstring(GetACP()) + L".bmp");
 }
 
+// Return presses the button that has the focus at start, before any key has
+// moved it: the open button opens COM1.
+TEST_F(Window, ReturnAtStartPressesTheFocusedButton)
+{
+    SetForegroundWindow(program.form());
+    ASSERT_TRUE(eventually([&] { return GetDlgCtrlID(program.focus()) == Button1; }));
+    program.press(VK_RETURN);
+    EXPECT_TRUE(eventually([&] { return com1.holders() == 1; }));
+}
+
 TEST_F(Window, KeysMoveTheFocusInOrderAndEditTheBoxes)
 {
     SetForegroundWindow(program.form());

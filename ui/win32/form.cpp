@@ -9,6 +9,26 @@ namespace {
 
 constexpr wchar_t className[] = L"comterm.TForm";
 
+bool isPushButton(HWND control, LRESULT kind)
+{
+    return (SendMessageW(control, WM_GETDLGCODE, 0, 0) & kind) != 0;
+}
+
+// Gives `control` the focus as the dialog manager does when a key moves it:
+// a push button that takes the focus becomes the default button, the one
+// Return presses, and the one that was default stops being it.
+void focusControl(HWND form, HWND control)
+{
+    SetFocus(control);
+    if (!isPushButton(control, DLGC_UNDEFPUSHBUTTON))
+        return;
+    for (HWND child = GetWindow(form, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT))
+        if (isPushButton(child, DLGC_DEFPUSHBUTTON))
+            SendMessageW(child, BM_SETSTYLE, BS_PUSHBUTTON, TRUE);
+    SendMessageW(control, BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
+}
+
 } // namespace
 
 TForm::TForm(std::u16string_view title, const layout::Rect &outer)
@@ -70,7 +90,7 @@ LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
                               ? focus_
                               : GetNextDlgTabItem(handle_, nullptr, FALSE);
             if (target != nullptr) {
-                SetFocus(target);
+                focusControl(handle_, target);
                 return 0;
             }
         }
