@@ -1,14 +1,19 @@
 // The window kept whole on its screen: the rule as a table, and the main
 // window created on a screen too short for its stored place (the offscreen
-// platform's screen is 1280x720 here).
+// platform's screen is 1280x720 here; a second run has 1280x800 at 200 %).
 #include "application.h"
 #include "screen_fit.h"
 #include "tform1.h"
+#include "window_fit.h"
 
 #include <QScreen>
 #include <QtTest>
 
+#include <algorithm>
+#include <iterator>
 #include <memory>
+
+using namespace Qt::StringLiterals;
 
 class TestScreenFit : public QObject {
     Q_OBJECT
@@ -47,15 +52,54 @@ class TestScreenFit : public QObject {
         QCOMPARE(::fitInto(frame, area), QRect(placed, frame.size()));
     }
 
-    void createdWindowMovesIntoTheScreen()
+    // The scale a window is drawn at: the screen's while it fits, else the
+    // largest at which it does along both axes.
+    void fitDpi_data()
     {
-        QCOMPARE(QGuiApplication::primaryScreen()->availableGeometry(), QRect(0, 0, 1280, 720));
+        QTest::addColumn<int>("wanted");
+        QTest::addColumn<QSize>("area");
+        QTest::addColumn<int>("dpi");
+        QTest::newRow("fits at 150 %") << 144 << QSize(1600, 1200) << 144;
+        QTest::newRow("exactly as large at 100 %") << 96 << QSize(870, 640) << 96;
+        QTest::newRow("too wide at 150 %") << 144 << QSize(1280, 1024) << 141;
+        QTest::newRow("too tall at 200 %") << 192 << QSize(1280, 800) << 120;
+        QTest::newRow("too small for any") << 96 << QSize(5, 5) << 1;
+    }
+    void fitDpi()
+    {
+        QFETCH(int, wanted);
+        QFETCH(QSize, area);
+        QFETCH(int, dpi);
+        QCOMPARE(layout::fitDpi(wanted, 870, 640, {0, 0, area.width(), area.height()}), dpi);
+    }
+
+    // The main window on the test's screen: moved into its available area;
+    // where it would not fit at the screen's scale (1280x800 at 200 % is
+    // 640x400 logical pixels), drawn at the largest scale at which it does,
+    // controls and font together, every control inside it.
+    void createdWindowFitsTheScreen()
+    {
+        struct Row {
+            QRect area, frame;
+            qreal pointSize;
+        };
+        const Row rows[] = {{QRect(0, 0, 1280, 720), QRect(288, 80, 870, 640), 8},
+                            {QRect(0, 0, 640, 400), QRect(97, 0, 543, 400), 5}};
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        const auto row = std::find_if(std::begin(rows), std::end(rows),
+                                      [&](const Row &r) { return r.area == area; });
+        QVERIFY2(row != std::end(rows), "no row for the test's screen");
         TForm1 *created = nullptr;
         Application->CreateForm(created);
         std::unique_ptr<TForm1> owner(created);
         created->show();
         QVERIFY(QTest::qWaitForWindowExposed(created));
-        QCOMPARE(created->frameGeometry(), QRect(288, 80, 870, 640));
+        QCOMPARE(created->frameGeometry(), row->frame);
+        QCOMPARE(created->ui.Button4->font().pointSizeF(), row->pointSize);
+        QCOMPARE(created->ui.mSend->font().pointSizeF(), row->pointSize);
+        for (const QWidget *control : created->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+            QVERIFY2(created->rect().contains(control->geometry()),
+                     qPrintable(control->objectName() + u" reaches past the window"_s));
     }
 };
 

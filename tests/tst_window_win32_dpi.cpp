@@ -1,8 +1,9 @@
 // The window on a screen of another DPI: the real comterm.exe started
-// while the screen's DPI is 144 (Wine reads it when a program starts), its
-// place inside the work area, and the progress window's font. The test runs
-// on two screens: 1600x1200, where the scaled window fits, and 1280x1024,
-// where it must move.
+// while the screen's DPI is 144 or 192 (Wine reads it when a program starts),
+// its place inside the work area, and the progress window's font. The test
+// runs on three screens: 1600x1200, where the window fits at 144 DPI;
+// 1280x1024, where it is drawn a little smaller and moved; 1280x800 at 192
+// DPI, where it is drawn much smaller.
 #include "window_fixture_win32.h"
 #include "work_area.h"
 
@@ -47,19 +48,21 @@ class ScreenDpi {
     bool had_ = false;
 };
 
-// The program started at 144 DPI, with COM1 on a device that reads nothing.
-class At144Dpi : public ::testing::Test {
+// The program started at `Dpi`, with COM1 on a device that reads nothing.
+template <DWORD Dpi> class AtDpi : public ::testing::Test {
   protected:
-    ScreenDpi dpi{144};
+    ScreenDpi dpi{Dpi};
     Device com1;
     PortMapping map1{"COM1", com1.path()};
     ProgramWindow program{programPath()};
 };
+using At144Dpi = AtDpi<144>;
+using At192Dpi = AtDpi<192>;
 
-// Whether `value` is `at96` scaled by 1.5, give or take rounding.
-bool isScaled(int value, int at96)
+// Whether `value` is `at96` scaled to `dpi`, give or take rounding.
+bool isScaled(int value, int at96, int dpi = 144)
 {
-    return std::abs(value * 2 - at96 * 3) <= 2;
+    return std::abs(value * 96 - at96 * dpi) <= 96;
 }
 
 TEST_F(At144Dpi, ScalesTheWindowAndItsLayout)
@@ -81,10 +84,9 @@ TEST_F(At144Dpi, ScalesTheWindowAndItsLayout)
 
 // The window's outer rectangle: where the layout stores it (288, 208), at
 // 1.5 times 870 x 640, and where it lands on each screen of this test. Where
-// the scaled window fits it stays exactly; on 1280x1024 it is wider than the
-// screen (the system keeps it a little wider than the screen, at most), so
-// it starts at the left edge, and it reaches past the bottom, so it moves up
-// just enough: 1024 - 960.
+// the scaled window fits it stays exactly; on 1280x1024 it would be wider
+// than the screen, so it is drawn at the largest scale that fits (141 DPI:
+// 1278 x 940) and moved left and up just enough.
 TEST_F(At144Dpi, PlacesTheWindowInsideTheWorkArea)
 {
     MONITORINFO monitor{};
@@ -93,10 +95,10 @@ TEST_F(At144Dpi, PlacesTheWindowInsideTheWorkArea)
         GetMonitorInfoW(MonitorFromWindow(program.form(), MONITOR_DEFAULTTONEAREST), &monitor));
     const RECT &work = monitor.rcWork;
     struct ScreenRow {
-        LONG width, height; // of the work area
-        LONG left, top;     // of the window
+        LONG width, height;                      // of the work area
+        LONG left, top, outerWidth, outerHeight; // of the window
     };
-    const ScreenRow rows[] = {{1600, 1200, 288, 208}, {1280, 1024, 0, 64}};
+    const ScreenRow rows[] = {{1600, 1200, 288, 208, 1305, 960}, {1280, 1024, 2, 84, 1278, 940}};
     const auto row = std::find_if(std::begin(rows), std::end(rows), [&](const ScreenRow &r) {
         return r.width == work.right - work.left && r.height == work.bottom - work.top;
     });
@@ -106,8 +108,30 @@ TEST_F(At144Dpi, PlacesTheWindowInsideTheWorkArea)
     GetWindowRect(program.form(), &outer);
     EXPECT_EQ(outer.left, work.left + row->left);
     EXPECT_EQ(outer.top, work.top + row->top);
-    EXPECT_EQ(outer.bottom - outer.top, 960) << "the height is scaled, never cut";
-    EXPECT_GE(outer.right - outer.left, std::min<LONG>(1305, work.right - work.left));
+    EXPECT_EQ(outer.right - outer.left, row->outerWidth);
+    EXPECT_EQ(outer.bottom - outer.top, row->outerHeight);
+}
+
+// At 200 % on 1280x800 the window would be 1740 x 1280: it is drawn at 120
+// DPI instead (1088 x 800), controls and font together, and stays whole on
+// the screen with its close box.
+TEST_F(At192Dpi, DrawsTheWindowAtTheLargestScaleThatFits)
+{
+    RECT outer{};
+    GetWindowRect(program.form(), &outer);
+    EXPECT_EQ(outer.left, 192);
+    EXPECT_EQ(outer.top, 0);
+    EXPECT_EQ(outer.right - outer.left, 1088);
+    EXPECT_EQ(outer.bottom - outer.top, 800);
+    for (const ControlRow &row : controls) {
+        SCOPED_TRACE("control " + std::to_string(row.id));
+        const ClientRect r = clientRectOf(program.control(row.id));
+        EXPECT_TRUE(isScaled(r.left, row.rect.left, 120) && isScaled(r.top, row.rect.top, 120) &&
+                    isScaled(r.width, row.rect.width, 120) &&
+                    isScaled(r.height, row.rect.height, 120))
+            << ::testing::PrintToString(r) << " is not 1.25 times "
+            << ::testing::PrintToString(row.rect);
+    }
 }
 
 // The progress window's font, looked at from inside a process started at

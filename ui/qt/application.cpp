@@ -3,6 +3,7 @@
 #include "message_box.h"
 #include "port.h"
 #include "screen_fit.h"
+#include "window_fit.h"
 
 #include <QEvent>
 #include <QFont>
@@ -86,9 +87,19 @@ class OuterGeometry : public QObject {
 
 void TApplication::adoptForm(QWidget *form)
 {
-    const QRect outer = form->property("outerGeometry").toRect();
-    if (outer.isValid())
+    QRect outer = form->property("outerGeometry").toRect();
+    if (outer.isValid()) {
+        const QRect area = availableAround(outer);
+        const int dpi = area.isValid()
+                            ? layout::fitDpi(96, outer.width(), outer.height(),
+                                             {area.x(), area.y(), area.width(), area.height()})
+                            : 96;
+        if (dpi < 96) {
+            scaleForm(form, dpi);
+            outer.setSize({outer.width() * dpi / 96, outer.height() * dpi / 96});
+        }
         new OuterGeometry(form, fitToScreen(outer));
+    }
     forms_.emplace_back(form);
 }
 

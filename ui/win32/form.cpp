@@ -31,7 +31,7 @@ void focusControl(HWND form, HWND control)
 
 } // namespace
 
-TForm::TForm(std::u16string_view title, const layout::Rect &outer)
+TForm::TForm(std::u16string_view title, const layout::Rect &outer) : outer_(outer)
 {
     if (!window_class::add(className, &TForm::windowProc, true))
         throw Exception(L"The window class could not be registered.");
@@ -41,17 +41,19 @@ TForm::TForm(std::u16string_view title, const layout::Rect &outer)
                     outer.width, outer.height, nullptr, nullptr, GetModuleHandleW(nullptr), this);
     if (handle_ == nullptr)
         throw Exception(L"The window could not be created.");
-    const UINT windowDpi = dpi::of(handle_);
-    if (windowDpi != dpi::base)
-        SetWindowPos(handle_, nullptr, 0, 0, dpi::scale(outer.width, windowDpi),
-                     dpi::scale(outer.height, windowDpi),
-                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    RECT placed{};
-    GetWindowRect(handle_, &placed);
-    const RECT fitted = work_area::fit(placed, work_area::of(handle_));
-    if (fitted.left != placed.left || fitted.top != placed.top)
-        SetWindowPos(handle_, nullptr, fitted.left, fitted.top, 0, 0,
-                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    layoutDpi_ = fit(dpi::of(handle_), {outer.left, outer.top}, work_area::of(handle_));
+}
+
+UINT TForm::fit(UINT windowDpi, POINT place, const RECT &area)
+{
+    const UINT fitted = static_cast<UINT>(
+        layout::fitDpi(static_cast<int>(windowDpi), outer_.width, outer_.height,
+                       {area.left, area.top, area.right - area.left, area.bottom - area.top}));
+    const int width = dpi::scale(outer_.width, fitted), height = dpi::scale(outer_.height, fitted);
+    const RECT moved = work_area::fit({place.x, place.y, place.x + width, place.y + height}, area);
+    SetWindowPos(handle_, nullptr, moved.left, moved.top, width, height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    return fitted;
 }
 
 TForm::~TForm()
@@ -97,10 +99,9 @@ LRESULT TForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         break;
     case WM_DPICHANGED: {
         const auto *suggested = reinterpret_cast<const RECT *>(lParam);
-        SetWindowPos(handle_, nullptr, suggested->left, suggested->top,
-                     suggested->right - suggested->left, suggested->bottom - suggested->top,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-        ApplyDpi(HIWORD(wParam));
+        layoutDpi_ = fit(HIWORD(wParam), {suggested->left, suggested->top},
+                         work_area::of(MonitorFromRect(suggested, MONITOR_DEFAULTTONEAREST)));
+        ApplyDpi(layoutDpi_);
         return 0;
     }
     case WM_GETFONT:

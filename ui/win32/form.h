@@ -29,10 +29,16 @@ class TForm {
     // Shows the window, active, with the focus on its first control.
     void Show();
 
+    // The DPI the form is laid out at: its monitor's, or less where the
+    // window would not fit into the monitor's work area at that
+    // (layout::fitDpi).
+    UINT LayoutDpi() const { return layoutDpi_; }
+
   protected:
     // Creates the hidden window with `title` at the outer rectangle `outer`:
-    // its size scaled to the DPI, its position as given, moved only as far
-    // as it takes to keep the window inside the work area of its monitor.
+    // its size scaled to the layout DPI, its position as given, moved only
+    // as far as it takes to keep the window inside the work area of its
+    // monitor.
     TForm(std::u16string_view title, const layout::Rect &outer);
 
     // Places the controls for `dpi`; the form's font is already set for it.
@@ -47,6 +53,13 @@ class TForm {
   private:
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+    // Sizes the window for the largest DPI up to `windowDpi` at which it
+    // fits into `area`, with its top-left corner at `place`, and moves it
+    // into the area; returns that DPI.
+    UINT fit(UINT windowDpi, POINT place, const RECT &area);
+
+    layout::Rect outer_;
+    UINT layoutDpi_ = 96;
     HWND handle_ = nullptr;
     HWND focus_ = nullptr; // the control that had the focus when the form was deactivated
     FontHandle font_;      // null when the stock font stands in

@@ -1,7 +1,6 @@
 #include "tform1.h"
 
 #include "controls.h"
-#include "dpi.h"
 #include "exception.h"
 #include "port.h"
 #include "send_progress.h"
@@ -47,7 +46,7 @@ TForm1::TForm1() : TForm(layout::title, layout::window)
     CheckRadioButton(Handle(), layout::radioItems[0].id, std::rbegin(layout::radioItems)->id,
                      layout::radioItems[layout::radioSelected].id);
     orderTabStops();
-    ApplyDpi(dpi::of(Handle()));
+    ApplyDpi(LayoutDpi());
 }
 
 namespace {

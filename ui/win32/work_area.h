@@ -18,6 +18,9 @@ constexpr RECT fit(const RECT &window, const RECT &area)
     return {fitted.left, fitted.top, fitted.left + fitted.width, fitted.top + fitted.height};
 }
 
+// The work area of `monitor`, or of the primary monitor when it has none.
+RECT of(HMONITOR monitor);
+
 // The work area of the monitor that `window` lies most on.
 RECT of(HWND window);
 
