@@ -127,22 +127,11 @@ void TApplication::ShowException(const Exception &error)
     box.exec();
 }
 
-void TApplication::HandleException(bool inEventLoop) noexcept
+void TApplication::HandleException(escaped::Where where) noexcept
 {
-    try {
-        try {
-            throw;
-        } catch (const Exception &error) {
-            ShowException(error);
-        } catch (const std::exception &error) {
-            ShowException(Exception(inEventLoop ? QString::fromUtf8(error.what()) : QString()));
-        } catch (...) {
-            ShowException(Exception(QString()));
-        }
-    } catch (...) {
-        // The box itself failed (out of memory, most likely): nothing is left
-        // to report it with, and the caller must not be unwound from here.
-    }
+    escaped::report<Exception>(
+        where, [this](const Exception &error) { ShowException(error); },
+        [](const char *what) { return QString::fromUtf8(what); });
 }
 
 int TApplication::RunProtected(const std::function<void()> &body)
@@ -150,7 +139,7 @@ int TApplication::RunProtected(const std::function<void()> &body)
     try {
         body();
     } catch (...) {
-        HandleException(false);
+        HandleException(escaped::Where::StartUp);
     }
     return 0;
 }
@@ -160,7 +149,7 @@ bool TApplication::notify(QObject *receiver, QEvent *event)
     try {
         return QApplication::notify(receiver, event);
     } catch (...) {
-        HandleException(true);
+        HandleException(escaped::Where::EventLoop);
     }
     return false;
 }

@@ -2,6 +2,8 @@
 // errors that reach the loop are reported.
 #pragma once
 
+#include "escaped_exception.h"
+
 #include <QApplication>
 #include <QPointer>
 #include <QString>
@@ -58,13 +60,10 @@ class TApplication : public QApplication {
     // Shows `error` in a modal box captioned with the application's name.
     void ShowException(const Exception &error);
 
-    // Reports the exception being handled with ShowException: an Exception
-    // with its message, anything else with an empty message, except that a
-    // std::exception that reaches the event loop shows its what() (UTF-8).
-    // Call only from inside a catch block. This is the one policy for every
-    // exception that reaches the application: RunProtected and notify both
-    // hand theirs here.
-    void HandleException(bool inEventLoop) noexcept;
+    // Reports the exception being handled with ShowException, as
+    // escaped_exception.h says (a what() read as UTF-8). Call only from
+    // inside a catch block. RunProtected and notify both hand theirs here.
+    void HandleException(escaped::Where where) noexcept;
 
     // Runs `body`, reporting whatever escapes it with HandleException.
     // Returns the process's exit status, 0.

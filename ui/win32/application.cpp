@@ -78,7 +78,7 @@ int TApplication::RunProtected(const std::function<void()> &body)
         body();
     } catch (...) {
         setExceptionBox();
-        ReportException();
+        ReportException(escaped::Where::StartUp);
     }
     return 0;
 }

@@ -26,19 +26,8 @@ void ShowException(const Exception &error)
                 error.Message().c_str(), boxTitle.c_str(), MB_OK | MB_ICONERROR);
 }
 
-void ReportException() noexcept
+void ReportException(escaped::Where where) noexcept
 {
-    try {
-        try {
-            throw;
-        } catch (const Exception &error) {
-            ShowException(error);
-        } catch (const std::exception &error) {
-            ShowException(Exception(ansi::widen(error.what())));
-        } catch (...) {
-            ShowException(Exception(std::wstring()));
-        }
-    } catch (...) {
-        // The box itself could not be shown (no memory for its text).
-    }
+    escaped::report<Exception>(where, &ShowException,
+                               [](const char *what) { return ansi::widen(what); });
 }

@@ -1,9 +1,10 @@
-// The front end's one exception policy. An exception must not unwind through
-// the system's frames, so every window procedure and the entry point catch
-// everything and report it here: an Exception with its message, a
-// std::exception with its what() read in the ANSI code page, anything else
-// with an empty message, each in a modal box.
+// Where the front end reports exceptions. An exception must not unwind
+// through the system's frames, so every window procedure and the entry point
+// catch everything and report it here, in a modal box, as
+// escaped_exception.h says (a what() read in the ANSI code page).
 #pragma once
+
+#include "escaped_exception.h"
 
 #include <windows.h>
 
@@ -31,7 +32,7 @@ void SetExceptionBox(std::wstring title, HWND owner);
 // Shows `error`'s message in the box.
 void ShowException(const Exception &error);
 
-// Reports the exception being handled, as the policy above says. Call only
-// from inside a catch block. Never throws: when not even the box can be
-// shown, nothing more is done.
-void ReportException() noexcept;
+// Reports the exception being handled, as escaped_exception.h says: a window
+// procedure's as escaped from the event loop, the entry point's as escaped
+// at start-up. Call only from inside a catch block. Never throws.
+void ReportException(escaped::Where where = escaped::Where::EventLoop) noexcept;
