@@ -19,9 +19,9 @@ WINE ?= /usr/lib/wine/wine64
 PACKAGE_BUILD    ?= build-package
 PACKAGE_PACKAGES = dpkg-dev file
 CHECK_PACKAGES   = lintian appstream desktop-file-utils man-db icoutils python3
-# Fuzzing the received-text decoder: libFuzzer comes with clang's runtime
-# package, which clang only recommends. FUZZ_SECONDS is per character set
-# (the sets run at once); `make test` fuzzes for FUZZ_TEST_SECONDS.
+# Fuzzing the received-text decoder and the ports file: libFuzzer comes with
+# clang's runtime package, which clang only recommends. FUZZ_SECONDS is per
+# target (the targets run at once); `make test` fuzzes for FUZZ_TEST_SECONDS.
 FUZZ_BUILD        ?= build-fuzz
 FUZZ_SECONDS      ?= 300
 FUZZ_TEST_SECONDS ?= 15
@@ -142,7 +142,8 @@ bench-windows: deps-test windows
 	cmake --build build-windows-x86_64 -j $(JOBS) --target startup_win32
 	WINE=$(WINE) DRIVER=$(TEST_BUILD)/tests/wine_driver ./bench/windows.sh
 
-# The received-text decoder under libFuzzer with ASan and UBSan (fuzz/), built
+# The received-text decoder and the ports file under libFuzzer with ASan and
+# UBSan (fuzz/), built
 # with clang in its own folder; inputs it finds stay in $(FUZZ_BUILD)/corpus.
 fuzz:
 	@./tools/install-missing $(FUZZ_PACKAGES)
