@@ -143,8 +143,8 @@ bench-windows: deps-test windows
 	WINE=$(WINE) DRIVER=$(TEST_BUILD)/tests/wine_driver ./bench/windows.sh
 
 # The received-text decoder and the ports file under libFuzzer with ASan and
-# UBSan (fuzz/), built
-# with clang in its own folder; inputs it finds stay in $(FUZZ_BUILD)/corpus.
+# UBSan (fuzz/), built with clang in its own folder; inputs it finds stay in
+# $(FUZZ_BUILD)/corpus.
 fuzz:
 	@./tools/install-missing $(FUZZ_PACKAGES)
 	cmake -S fuzz -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo
