@@ -8,12 +8,27 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
 inline const std::vector<Message> none;
 inline const Message commError{"開啟通訊阜錯誤!!", "Comm Error"};
 inline const Message setError{"開啟通訊阜設定錯誤!!", "Set Error"};
+
+// The box of a receive from a device that is gone, with the system's words.
+inline Message receiveError(const std::string &failure)
+{
+    return {"接收資料錯誤!!\n\nthe device is gone: " + failure, "Receive Error"};
+}
+
+// Whether `text` is the system's words for a read or a write on a device
+// that is gone.
+inline bool isLostDeviceText(const std::string &text)
+{
+    std::printf("LOST TEXT [%s]\n", text.c_str());
+    return !text.empty();
+}
 
 class Port : public ::testing::Test {
   protected:
