@@ -75,8 +75,9 @@ windows: deps
 # its end with the user's session.
 WINDOW_TESTS = tst_window_win32 tst_window_win32_send tst_window_win32_exit tst_window_win32_dpi \
 	tst_device_map_win32 tst_end_session_win32
-# Their runs: one of them twice, on a second screen size.
-WINDOW_TEST_RUNS = $(WINDOW_TESTS) tst_window_win32_dpi_small_screen
+# Their runs: one of them three times, on two more screen sizes.
+WINDOW_TEST_RUNS = $(WINDOW_TESTS) tst_window_win32_dpi_small_screen \
+	tst_window_win32_dpi_short_screen
 space := $(subst ,, )
 # The tests on Windows builds, under Wine: the serial operations' tests
 # (64-bit, against pseudo-terminals, compared with the Linux run; 32-bit,

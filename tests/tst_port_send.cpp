@@ -116,7 +116,6 @@ TEST_F(Port, ASendTheDeviceStopsTakingEndsAtTheStallLimitAndSaysHowFarItGot)
 TEST_F(Port, ACancelledSendIsNoError)
 {
     open();
-    com1.fillLine();
     const std::string text = longText();
     const auto result = serial::sendText(text, [](std::size_t, std::size_t) { return false; });
     EXPECT_EQ(result.end, serial::SendEnd::Cancelled);

@@ -1,8 +1,9 @@
 // The window on a screen of another DPI: the real comterm.exe started
 // while the screen's DPI is 144 (Wine reads it when a program starts), its
 // place inside the work area, and the progress window's font. The test runs
-// on two screens: 1600x1200, where the scaled window fits, and 1280x1024,
-// where it must move.
+// on three screens: 1600x1200, where the scaled window fits; 1600x1024, where
+// only its bottom is out, so only its top moves; and 1280x1024, where it must
+// move on both axes.
 #include "window_fixture_win32.h"
 #include "work_area.h"
 
@@ -81,10 +82,10 @@ TEST_F(At144Dpi, ScalesTheWindowAndItsLayout)
 
 // The window's outer rectangle: where the layout stores it (288, 208), at
 // 1.5 times 870 x 640, and where it lands on each screen of this test. Where
-// the scaled window fits it stays exactly; on 1280x1024 it is wider than the
-// screen (the system keeps it a little wider than the screen, at most), so
-// it starts at the left edge, and it reaches past the bottom, so it moves up
-// just enough: 1024 - 960.
+// the scaled window fits it stays exactly; on 1600x1024 only its bottom is
+// out, so it moves up just enough (1024 - 960) and stays at 288 across; on
+// 1280x1024 it is also wider than the screen (the system keeps it a little
+// wider than the screen, at most), so it starts at the left edge.
 TEST_F(At144Dpi, PlacesTheWindowInsideTheWorkArea)
 {
     MONITORINFO monitor{};
@@ -96,7 +97,7 @@ TEST_F(At144Dpi, PlacesTheWindowInsideTheWorkArea)
         LONG width, height; // of the work area
         LONG left, top;     // of the window
     };
-    const ScreenRow rows[] = {{1600, 1200, 288, 208}, {1280, 1024, 0, 64}};
+    const ScreenRow rows[] = {{1600, 1200, 288, 208}, {1600, 1024, 288, 64}, {1280, 1024, 0, 64}};
     const auto row = std::find_if(std::begin(rows), std::end(rows), [&](const ScreenRow &r) {
         return r.width == work.right - work.left && r.height == work.bottom - work.top;
     });
@@ -158,6 +159,8 @@ const FitRow fitRows[] = {
      {0, 0, 1280, 984},
      {288, 144, 1158, 984}},
     {"PastTheLeftAndTopMovesIn", {-50, -20, 800, 600}, {0, 0, 1280, 984}, {0, 0, 850, 620}},
+    {"AboveTheTopOnlyMovesDownOnly", {288, -30, 1158, 610}, {0, 0, 1280, 984}, {288, 0, 1158, 640}},
+    {"PastTheLeftOnlyMovesRightOnly", {-40, 208, 830, 848}, {0, 0, 1280, 984}, {0, 208, 870, 848}},
     {"WiderThanTheAreaStartsAtItsLeft",
      {288, 208, 1593, 1168},
      {0, 0, 1280, 1024},
