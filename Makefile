@@ -75,10 +75,10 @@ windows: deps
 # its end with the user's session.
 WINDOW_TESTS = tst_window_win32 tst_window_win32_send tst_window_win32_exit tst_window_win32_dpi \
 	tst_device_map_win32 tst_end_session_win32
-# Their runs: one of them again on two other screen sizes, and the device
+# Their runs: one of them again on three other screen sizes, and the device
 # map again where the ANSI code page is UTF-8.
 WINDOW_TEST_RUNS = $(WINDOW_TESTS) tst_window_win32_dpi_small_screen tst_window_win32_dpi_200 \
-	tst_device_map_win32_utf8
+	tst_window_win32_dpi_short_screen tst_device_map_win32_utf8
 space := $(subst ,, )
 # The tests on Windows builds, under Wine: the serial operations' tests
 # (64-bit, against pseudo-terminals, compared with the Linux run; 32-bit,

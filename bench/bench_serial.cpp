@@ -54,7 +54,7 @@ void receive1024(benchmark::State &state)
         port.device.waitQueued(block.size());
         state.ResumeTiming();
         const auto text = serial::receiveText();
-        if (!text || text->size() != block.size()) {
+        if (text.bytes.size() != block.size()) {
             state.SkipWithError("the receive did not take the 1,024 bytes");
             break;
         }

@@ -26,6 +26,24 @@ std::string groupHint(const std::string &path)
     return std::string("; is the user in the ") + owner->gr_name + " group?";
 }
 
+// The words for a last error that no system call set (a device already found
+// gone, an argument refused by this layer).
+std::string errorText(DWORD error)
+{
+    switch (error) {
+    case ERROR_DEVICE_NOT_CONNECTED:
+        return "Device not connected";
+    case ERROR_INVALID_HANDLE:
+        return "No port is open";
+    case ERROR_INVALID_PARAMETER:
+        return "Invalid argument";
+    case ERROR_SEM_TIMEOUT:
+        return "Timed out";
+    default:
+        return "error " + std::to_string(error);
+    }
+}
+
 std::string reason(const std::string &name, const PortDevice &device)
 {
     const int err = commLastErrno();
@@ -60,13 +78,20 @@ std::string reason(const std::string &name, const PortDevice &device)
 
 } // namespace
 
-void reportOpenFailure(const std::string &name, const PortDevice &device)
+std::string reportOpenFailure(const std::string &name, const PortDevice &device)
 {
-    const std::string line = "comterm: " + describePort(name, device) + ": " +
-                             (!device.problem.empty() ? device.problem
-                              : device.path.empty()   ? "no such port"
-                                                      : reason(name, device)) +
-                             "\n";
+    const std::string why = describePort(name, device) + ": " +
+                            (!device.problem.empty() ? device.problem
+                             : device.path.empty()   ? "no such port"
+                                                     : reason(name, device));
+    const std::string line = "comterm: " + why + "\n";
     std::fputs(line.c_str(), stderr);
     std::fflush(stderr);
+    return why;
+}
+
+std::string lastFailureText()
+{
+    const int err = commLastErrno();
+    return err != 0 ? std::strerror(err) : errorText(GetLastError());
 }

@@ -28,6 +28,22 @@ std::string systemText(DWORD error)
     return narrow.empty() ? "error " + std::to_string(error) : narrow;
 }
 
+// ANSI code-page text as UTF-8, the boxes' encoding.
+std::string utf8FromAnsi(const std::string &text)
+{
+    const int wideSize =
+        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(std::max(wideSize, 0)), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(),
+                        wideSize);
+    const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                         nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(std::max(size, 0)), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), size,
+                        nullptr, nullptr);
+    return utf8;
+}
+
 // The system's reason, and what the user can do about it where that is clear.
 std::string reason(DWORD error, const std::string &name, const PortDevice &device)
 {
@@ -58,15 +74,24 @@ std::string reason(DWORD error, const std::string &name, const PortDevice &devic
 
 } // namespace
 
-void reportOpenFailure(const std::string &name, const PortDevice &device)
+std::string reportOpenFailure(const std::string &name, const PortDevice &device)
 {
     const DWORD error = GetLastError();
-    const std::string line = "comterm: " + describePort(name, device) + ": " +
-                             (!device.problem.empty() ? device.problem
-                              : device.path.empty()   ? "no such port"
-                                                      : reason(error, name, device)) +
-                             "\n";
+    const std::string why = describePort(name, device) + ": " +
+                            (!device.problem.empty() ? device.problem
+                             : device.path.empty()   ? "no such port"
+                                                     : reason(error, name, device));
+    const std::string line = "comterm: " + why + "\n";
     std::fputs(line.c_str(), stderr);
     std::fflush(stderr);
     SetLastError(error);
+    return utf8FromAnsi(why);
+}
+
+std::string lastFailureText()
+{
+    const DWORD error = GetLastError();
+    std::string text = utf8FromAnsi(systemText(error));
+    SetLastError(error);
+    return text;
 }

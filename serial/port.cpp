@@ -33,9 +33,18 @@ BOOL WINAPI writeCommState(HANDLE port, LPDCB dcb)
 CommStateFunction setCommState = &writeCommState;
 std::chrono::milliseconds stallLimit = sendStallLimit;
 
-void report(const char *text, const char *caption)
+// A box with its fixed first line and, after a blank line, the reason.
+void report(const std::string &text, const char *caption, const std::string &reason = {})
 {
-    showMessage(nullptr, text, caption, MB_OK);
+    const std::string shown = reason.empty() ? text : text + "\n\n" + reason;
+    showMessage(nullptr, shown.c_str(), caption, MB_OK);
+}
+
+// "30 s", or "1500 ms" for a limit of no whole seconds.
+std::string duration(std::chrono::milliseconds limit)
+{
+    return limit.count() % 1000 == 0 ? std::to_string(limit.count() / 1000) + " s"
+                                     : std::to_string(limit.count()) + " ms";
 }
 
 } // namespace
@@ -64,8 +73,7 @@ void openPort(int index)
     hCOM = CreateFileA(device.path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                        0, nullptr);
     if (hCOM == INVALID_HANDLE_VALUE) {
-        reportOpenFailure(name, device);
-        report(commErrorText, commErrorCaption);
+        report(commErrorText, commErrorCaption, reportOpenFailure(name, device));
         return;
     }
     DCB dcb{};
@@ -76,9 +84,9 @@ void openPort(int index)
         configured = setCommState(hCOM, &dcb) != FALSE;
     }
     if (!configured) {
-        reportOpenFailure(name, device);
-        report(setErrorText, setErrorCaption);
+        const std::string reason = reportOpenFailure(name, device);
         closePort();
+        report(setErrorText, setErrorCaption, reason);
     }
 }
 
@@ -104,7 +112,7 @@ void defineLine(DCB &dcb)
 
 SendResult sendText(std::string_view bytes, const SendProgress &progress)
 {
-    SendResult result{0, bytes.size(), SendEnd::Done};
+    SendResult result{0, bytes.size(), SendEnd::Done, {}};
     if (!isOpen()) {
         result.end = SendEnd::NoPort;
         return result;
@@ -132,6 +140,7 @@ SendResult sendText(std::string_view bytes, const SendProgress &progress)
         // A timeout that passed is how a piece ends, not a failure.
         if (!ok && GetLastError() != ERROR_SEM_TIMEOUT) {
             result.end = SendEnd::Lost;
+            result.failure = lastFailureText();
             break;
         }
         if (result.sent < result.total && now - lastProgress >= stallLimit) {
@@ -150,26 +159,51 @@ SendResult sendText(std::string_view bytes, const SendProgress &progress)
 
 void reportSend(const SendResult &result)
 {
-    if (result.end == SendEnd::Done || result.end == SendEnd::NoPort)
+    const std::string counts =
+        "已送出 " + std::to_string(result.sent) + " / " + std::to_string(result.total) + " 位元組";
+    switch (result.end) {
+    case SendEnd::Done:
+    case SendEnd::NoPort:
         return;
-    const std::string text = "傳送資料未完成!!\n已送出 " + std::to_string(result.sent) + " / " +
-                             std::to_string(result.total) + " 位元組";
-    report(text.c_str(), sendErrorCaption);
+    case SendEnd::Cancelled:
+        report(sendCancelledText + ("\n" + counts), sendCancelledCaption);
+        return;
+    case SendEnd::Stalled:
+        report(sendErrorText + ("\n" + counts), sendErrorCaption,
+               "the device took no byte for " + duration(stallLimit));
+        return;
+    case SendEnd::Lost:
+        report(sendErrorText + ("\n" + counts), sendErrorCaption,
+               "the device is gone: " + result.failure);
+        return;
+    }
 }
 
-std::optional<std::string> receiveText()
+ReceiveResult receiveText()
 {
-    if (!isOpen())
-        return std::nullopt;
+    ReceiveResult result;
+    if (!isOpen()) {
+        result.end = ReceiveEnd::NoPort;
+        return result;
+    }
     DWORD errors = 0;
     COMSTAT stat{};
-    if (!ClearCommError(hCOM, &errors, &stat))
-        return std::nullopt;
     std::array<char, receiveLimit> buffer{};
     DWORD got = 0;
-    if (!ReadFile(hCOM, buffer.data(), std::min(stat.cbInQue, receiveLimit), &got, nullptr))
-        return std::nullopt;
-    return std::string(buffer.data(), std::min<DWORD>(got, receiveLimit));
+    if (!ClearCommError(hCOM, &errors, &stat) ||
+        !ReadFile(hCOM, buffer.data(), std::min(stat.cbInQue, receiveLimit), &got, nullptr)) {
+        result.end = ReceiveEnd::Lost;
+        result.failure = lastFailureText();
+        return result;
+    }
+    result.bytes.assign(buffer.data(), std::min<DWORD>(got, receiveLimit));
+    return result;
+}
+
+void reportReceive(const ReceiveResult &result)
+{
+    if (result.end == ReceiveEnd::Lost)
+        report(receiveErrorText, receiveErrorCaption, "the device is gone: " + result.failure);
 }
 
 void closePort()

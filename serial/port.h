@@ -1,9 +1,11 @@
 // The program's own logic: the one serial port it holds and the four
 // operations that the main window's buttons carry. The operations take plain
 // values and return what the window must show, so they know nothing of the
-// window; the only things they show themselves are three boxes: the two
-// open failures ("Comm Error", "Set Error") and a send that ended early
-// ("Send Error").
+// window; the only things they show themselves are their boxes: the two open
+// failures ("Comm Error", "Set Error"), a send that ended early ("Send
+// Error") or was cancelled, and a receive from a device that is gone
+// ("Receive Error"). Each failure box has its fixed text as its first line
+// and, after a blank line, the reason.
 #pragma once
 
 #include "comm.h"
@@ -11,7 +13,6 @@
 #include <chrono>
 #include <cstddef>
 #include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -29,7 +30,13 @@ inline constexpr const char *commErrorText = "開啟通訊阜錯誤!!";
 inline constexpr const char *commErrorCaption = "Comm Error";
 inline constexpr const char *setErrorText = "開啟通訊阜設定錯誤!!";
 inline constexpr const char *setErrorCaption = "Set Error";
+inline constexpr const char *sendErrorText = "傳送資料未完成!!";
 inline constexpr const char *sendErrorCaption = "Send Error";
+// A cancelled send is the user's choice, not an error: a plain box.
+inline constexpr const char *sendCancelledText = "已取消傳送";
+inline constexpr const char *sendCancelledCaption = "Send Cancelled";
+inline constexpr const char *receiveErrorText = "接收資料錯誤!!";
+inline constexpr const char *receiveErrorCaption = "Receive Error";
 
 // A send ends early when the line has taken no byte for this long. Generous:
 // a device reading through a chain of buffers (a USB adapter, a pair of
@@ -50,7 +57,9 @@ std::string portName(int index);
 // the driver holds besides (XON/XOFF characters and limits, and the like) are
 // kept. A port that is already open is closed first.
 // A device that cannot be opened shows "Comm Error"; settings that cannot be
-// read or are refused show "Set Error" and close the port again.
+// read or are refused show "Set Error" and close the port again. Either box
+// gives the reason that reportOpenFailure (open_failure.h) writes to
+// standard error.
 void openPort(int index);
 
 // How a send ended.
@@ -66,6 +75,7 @@ struct SendResult {
     std::size_t sent = 0;  // the bytes the driver took
     std::size_t total = 0; // the bytes there were to send
     SendEnd end = SendEnd::Done;
+    std::string failure; // for Lost: the system's words for the failed write
     bool operator==(const SendResult &) const = default;
 };
 
@@ -86,14 +96,31 @@ using SendProgress = std::function<bool(std::size_t sent, std::size_t total)>;
 SendResult sendText(std::string_view bytes, const SendProgress &progress = {});
 
 // Shows the "Send Error" box for a send that ended early, with how far it
-// got; shows nothing for a send that completed or had no port.
+// got and why: the line took nothing for the stall limit, or the device is
+// gone (with the system's words). A cancelled send shows a plain box with
+// how far it got. A send that completed or had no port shows nothing.
 void reportSend(const SendResult &result);
 
-// Takes in the bytes waiting on the port, at most receiveLimit of them, and
-// returns them as they came (portText() makes them the receive box's new
-// text). Returns nothing, so that the box keeps its text, when no port is
-// open or the port cannot be read.
-std::optional<std::string> receiveText();
+// How a receive ended.
+enum class ReceiveEnd {
+    Done,   // the bytes waiting, possibly none, were taken in
+    NoPort, // no port is open: the receive box keeps its text
+    Lost,   // the port cannot be read (its device is gone): the box empties
+};
+
+struct ReceiveResult {
+    std::string bytes; // what came, as it came (portText() makes it the box's text)
+    ReceiveEnd end = ReceiveEnd::Done;
+    std::string failure; // for Lost: the system's words for the failed read
+    bool operator==(const ReceiveResult &) const = default;
+};
+
+// Takes in the bytes waiting on the port, at most receiveLimit of them.
+ReceiveResult receiveText();
+
+// Shows the "Receive Error" box, with the reason, for a receive from a port
+// that cannot be read; nothing otherwise.
+void reportReceive(const ReceiveResult &result);
 
 // Closes the port if one is open. Nothing is shown.
 void closePort();

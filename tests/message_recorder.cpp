@@ -27,6 +27,14 @@ std::vector<Message> MessageRecorder::take()
     return std::exchange(shown, {});
 }
 
+std::vector<Message> MessageRecorder::takeFixed()
+{
+    std::vector<Message> fixed = take();
+    for (Message &message : fixed)
+        message.text = message.text.substr(0, message.text.find("\n\n"));
+    return fixed;
+}
+
 std::ostream &operator<<(std::ostream &out, const Message &message)
 {
     return out << '[' << message.caption << ": " << message.text << ']';

@@ -29,6 +29,9 @@ class MessageRecorder {
 
     // What was shown since the last call, in order; clears the record.
     std::vector<Message> take();
+    // The same with each text cut before its reason (the blank line and what
+    // follows it), for tests of which box came rather than of why.
+    std::vector<Message> takeFixed();
 
   private:
     serial::MessageBoxFunction previous_;

@@ -15,6 +15,25 @@ inline const std::vector<Message> none;
 inline const Message commError{"開啟通訊阜錯誤!!", "Comm Error"};
 inline const Message setError{"開啟通訊阜設定錯誤!!", "Set Error"};
 
+// The box of a receive from a device that is gone, with the system's words.
+inline Message receiveError(const std::string &failure)
+{
+    return {"接收資料錯誤!!\n\nthe device is gone: " + failure, "Receive Error"};
+}
+
+// Whether `text` is the system's words for a read or a write on a device
+// that is gone: a terminal whose other end has closed, here.
+inline bool isLostDeviceText(const std::string &text)
+{
+#ifdef _WIN32
+    // Wine's; Windows' own depend on the port's driver, but are words.
+    return runningOnWine() ? text == "Not ready" : !text.empty() && !text.starts_with("error ");
+#else
+    // The first failed call's, then what every later call on the port says.
+    return text == "Input/output error" || text == "Device not connected";
+#endif
+}
+
 class Port : public ::testing::Test {
   protected:
     Device com1, com2;

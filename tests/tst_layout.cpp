@@ -112,6 +112,14 @@ class TestLayout : public QObject {
         QCOMPARE(w->isChecked(), index == layout::radioSelected);
     }
 
+    // Each box is named by its label, for screen readers and the label's
+    // mnemonic.
+    void labelsLabelTheirBoxes()
+    {
+        QCOMPARE(form.ui.Label1->buddy(), form.ui.mSend);
+        QCOMPARE(form.ui.Label2->buddy(), form.ui.mReceive);
+    }
+
     void tabOrder()
     {
         QStringList expected;

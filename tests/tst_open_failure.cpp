@@ -1,7 +1,7 @@
-// The line on standard error that says why a port did not open, next to the
-// unchanged message box, for the failures a user can meet without root:
-// a missing device, one held by another handle, and a file that is no
-// serial port.
+// Why a port did not open, as one line on standard error and, after the
+// box's fixed text and a blank line, in the box, for the failures a user can
+// meet: a missing device, one the user may not open, one held by another
+// handle, and a file that is no serial port.
 #include "device_map.h"
 #include "message_recorder.h"
 #include "port.h"
@@ -15,13 +15,27 @@
 #include <string>
 #include <vector>
 
+#include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
 
 const Message commError{"開啟通訊阜錯誤!!", "Comm Error"};
 const Message setError{"開啟通訊阜設定錯誤!!", "Set Error"};
+
+// The boxes `shown` with the reason of the standard error line `line` under
+// their fixed text: what the user who never sees standard error is told.
+std::vector<Message> withReason(std::vector<Message> shown, const std::string &line)
+{
+    const std::string prefix = "comterm: ";
+    for (Message &box : shown)
+        if (line.starts_with(prefix) && line.ends_with('\n'))
+            box.text += "\n\n" + line.substr(prefix.size(), line.size() - prefix.size() - 1);
+    return shown;
+}
 
 TEST(OpenFailure, OneLineOnStandardErrorSaysWhy)
 {
@@ -98,7 +112,7 @@ TEST(OpenFailure, OneLineOnStandardErrorSaysWhy)
         serial::openPort(row.index);
         const std::string err = testing::internal::GetCapturedStderr();
         EXPECT_EQ(serial::isOpen(), row.shown.empty());
-        EXPECT_EQ(messages.take(), row.shown);
+        EXPECT_EQ(messages.take(), withReason(row.shown, row.line));
         EXPECT_EQ(err, row.line);
         serial::closePort();
         unsetenv(name.c_str());
@@ -145,10 +159,71 @@ TEST(OpenFailure, WhatNamesThePortButCannotBeUsedFailsTheOpenAndSaysWhy)
             expected.replace(at, 1, ports.path());
         EXPECT_EQ(testing::internal::GetCapturedStderr(), expected);
         EXPECT_FALSE(serial::isOpen());
-        EXPECT_EQ(messages.take(), std::vector{commError});
+        EXPECT_EQ(messages.take(), withReason({commError}, expected));
         serial::closePort();
         rmdir(ports.path().c_str());
     }
+}
+
+// A device the user may not open: the box names the group that may, as
+// serial devices belong to one (dialout on Debian). Root opens every device,
+// so the open is made as nobody in a child process.
+TEST(OpenFailure, AUserWithoutRightsIsToldWhoMayOpenTheDevice)
+{
+    PtyDevice device;
+    const group *dialout = getgrnam("dialout");
+    if (getuid() == 0 && dialout != nullptr) {
+        ASSERT_EQ(chown(device.path().c_str(), 0, dialout->gr_gid), 0);
+    }
+    struct stat st {};
+    ASSERT_EQ(stat(device.path().c_str(), &st), 0);
+    const group *owner = getgrgid(st.st_gid);
+    const std::string hint = owner != nullptr && st.st_gid != 0
+                                 ? std::string("; is the user in the ") + owner->gr_name + " group?"
+                                 : "";
+    const PortMapping map("COM1", device.path());
+    const passwd *nobody = getpwnam("nobody");
+    ASSERT_NE(nobody, nullptr);
+
+    int pipeEnds[2];
+    ASSERT_EQ(pipe(pipeEnds), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Without rights: nobody when started as root, else the device's
+        // owner with the rights taken off the device.
+        close(pipeEnds[0]);
+        const bool dropped = getuid() == 0
+                                 ? setgid(nobody->pw_gid) == 0 && setgroups(0, nullptr) == 0 &&
+                                       setuid(nobody->pw_uid) == 0
+                                 : chmod(device.path().c_str(), 0) == 0;
+        MessageRecorder messages;
+        testing::internal::CaptureStderr();
+        if (dropped)
+            serial::openPort(0);
+        std::string report = testing::internal::GetCapturedStderr() + '\0';
+        for (const Message &box : messages.take())
+            report += box.caption + '\0' + box.text + '\0';
+        if (serial::isOpen())
+            report += "opened";
+        const bool written =
+            write(pipeEnds[1], report.data(), report.size()) == static_cast<ssize_t>(report.size());
+        _exit(written ? 0 : 1);
+    }
+    close(pipeEnds[1]);
+    std::string report;
+    char buffer[4096];
+    for (ssize_t n; (n = read(pipeEnds[0], buffer, sizeof buffer)) > 0;)
+        report.append(buffer, static_cast<std::size_t>(n));
+    close(pipeEnds[0]);
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_EQ(status, 0);
+    const std::string reason =
+        "COM1 (" + device.path() + ", from the COM1 variable): Permission denied" + hint;
+    using namespace std::string_literals;
+    EXPECT_EQ(report,
+              "comterm: " + reason + "\n\0Comm Error\0開啟通訊阜錯誤!!\n\n"s + reason + '\0');
 }
 
 } // namespace

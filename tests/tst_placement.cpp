@@ -223,11 +223,11 @@ TEST_F(UnderAWindowManager, ProgressWindowOpensCentredOverTheFormAndWhole)
         // Escape cancels the send; Return dismisses the box that says so.
         ASSERT_TRUE(eventually([&] {
             key("傳送資料", "Escape"); // once the progress window has the focus
-            return eventually([&] { return x.frame("Send Error").has_value(); }, 1s);
+            return eventually([&] { return x.frame("Send Cancelled").has_value(); }, 1s);
         }));
         ASSERT_TRUE(eventually([&] {
-            key("Send Error", "Return"); // once the box has the focus
-            return !x.frame("Send Error") && !x.frame("傳送資料");
+            key("Send Cancelled", "Return"); // once the box has the focus
+            return !x.frame("Send Cancelled") && !x.frame("傳送資料");
         }));
     }
 }

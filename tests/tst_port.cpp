@@ -34,16 +34,16 @@ TEST_F(Port, OpenFailuresAreReportedAndLeaveNoPortOpen)
 
     // Nothing maps COM201, and no /dev/ttyS200 stands in for it.
     serial::openPort(200);
-    EXPECT_EQ(messages.take(), std::vector{commError});
+    EXPECT_EQ(messages.takeFixed(), std::vector{commError});
     EXPECT_FALSE(serial::isOpen());
-    EXPECT_EQ(serial::receiveText(), std::nullopt);
+    EXPECT_EQ(serial::receiveText().end, serial::ReceiveEnd::NoPort);
 
     serial::openPort(-1); // no item selected: "COM0" does not exist
-    EXPECT_EQ(messages.take(), std::vector{commError});
+    EXPECT_EQ(messages.takeFixed(), std::vector{commError});
 
     PortMapping plainFile("COM1", notATerminal());
     serial::openPort(0);
-    EXPECT_EQ(messages.take(), std::vector{setError});
+    EXPECT_EQ(messages.takeFixed(), std::vector{setError});
     EXPECT_FALSE(serial::isOpen());
     serial::sendText("after a refused open");
     serial::openPort(1);
@@ -59,7 +59,7 @@ TEST_F(Port, OpeningAPortHeldByAnotherHandleFails)
                                nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(other, INVALID_HANDLE_VALUE);
     serial::openPort(1);
-    EXPECT_EQ(messages.take(), std::vector{commError});
+    EXPECT_EQ(messages.takeFixed(), std::vector{commError});
     EXPECT_FALSE(serial::isOpen());
     CloseHandle(other);
     serial::openPort(1);
@@ -77,45 +77,56 @@ TEST_F(Port, ReopeningThePortThatIsOpenSucceeds)
 TEST_F(Port, ReceiveTakesWhatIsWaitingUpToTheLimit)
 {
     open();
-    EXPECT_EQ(serial::receiveText(), "");
+    EXPECT_EQ(serial::receiveText().bytes, "");
 
     std::string block(1024, 'x');
     block.back() = 'y';
     com1.write(block);
     ASSERT_TRUE(com1.waitQueued(1024));
-    EXPECT_EQ(serial::receiveText(), block);
+    EXPECT_EQ(serial::receiveText().bytes, block);
 
     // One byte over the limit: the first 1,024 now, the rest on the next receive.
     com1.write(block + "z");
     ASSERT_TRUE(com1.waitQueued(1025));
-    EXPECT_EQ(serial::receiveText(), block);
-    EXPECT_EQ(serial::receiveText(), "z");
-    EXPECT_EQ(serial::receiveText(), "");
+    EXPECT_EQ(serial::receiveText().bytes, block);
+    EXPECT_EQ(serial::receiveText().bytes, "z");
+    EXPECT_EQ(serial::receiveText().bytes, "");
 
     // Each receive shows only its own batch.
     com1.write("first");
     ASSERT_TRUE(com1.waitQueued(5));
-    EXPECT_EQ(serial::receiveText(), "first");
+    EXPECT_EQ(serial::receiveText().bytes, "first");
     com1.write("second\r\n");
     ASSERT_TRUE(com1.waitQueued(8));
-    EXPECT_EQ(serial::receiveText(), "second\r\n");
+    EXPECT_EQ(serial::receiveText().bytes, "second\r\n");
 
     // NUL bytes come in with the rest (the codec drops them); what follows
     // them is kept.
     com1.write("ab\0cd\0\0e\xe5\x82\xb3"s);
     ASSERT_TRUE(com1.waitQueued(11));
-    EXPECT_EQ(serial::receiveText(), "ab\0cd\0\0e\xe5\x82\xb3"s);
+    EXPECT_EQ(serial::receiveText().bytes, "ab\0cd\0\0e\xe5\x82\xb3"s);
 }
 
-TEST_F(Port, ReceiveWithoutAWorkingPortChangesNothing)
+// No port: nothing changes, nothing is shown. A device gone: the receive box
+// empties and a box says why, at every receive, until another open.
+TEST_F(Port, ReceiveWithoutAPortChangesNothingAndFromAVanishedDeviceSaysSo)
 {
-    EXPECT_EQ(serial::receiveText(), std::nullopt);
+    EXPECT_EQ(serial::receiveText(), (serial::ReceiveResult{"", serial::ReceiveEnd::NoPort, ""}));
+    serial::reportReceive(serial::receiveText());
+    EXPECT_EQ(messages.take(), none);
     open();
     com1.write("lost");
     ASSERT_TRUE(com1.waitQueued(4));
     com1.unplug();
-    EXPECT_EQ(serial::receiveText(), std::nullopt);
-    EXPECT_EQ(serial::receiveText(), std::nullopt);
+    for (int receive = 1; receive <= 2; ++receive) {
+        SCOPED_TRACE("receive " + std::to_string(receive));
+        const serial::ReceiveResult result = serial::receiveText();
+        EXPECT_EQ(result.end, serial::ReceiveEnd::Lost);
+        EXPECT_EQ(result.bytes, "");
+        serial::reportReceive(result);
+        EXPECT_EQ(messages.take(), std::vector{receiveError(result.failure)});
+        EXPECT_TRUE(isLostDeviceText(result.failure)) << result.failure;
+    }
 }
 
 // What the process looked like as closeAndExit ended it.

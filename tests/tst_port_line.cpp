@@ -69,9 +69,9 @@ TEST(Line, OpenLeavesNoHandshakingFromAnEarlierProgram)
                "B\x11"
                "C");
     ASSERT_TRUE(com1.waitQueued(5));
-    EXPECT_EQ(serial::receiveText(), "A\x13"
-                                     "B\x11"
-                                     "C");
+    EXPECT_EQ(serial::receiveText().bytes, "A\x13"
+                                           "B\x11"
+                                           "C");
     // A stray XOFF from the device holds no send.
     com1.write("\x13");
     ASSERT_TRUE(com1.waitQueued(1));
@@ -108,7 +108,7 @@ TEST(Line, ADeviceThatReadsInLongBurstsGetsEveryByteAndNoBox)
     const auto start = std::chrono::steady_clock::now();
     const auto result = serial::sendText(text);
     const auto took = std::chrono::steady_clock::now() - start;
-    EXPECT_EQ(result, (serial::SendResult{text.size(), text.size(), serial::SendEnd::Done}));
+    EXPECT_EQ(result, (serial::SendResult{text.size(), text.size(), serial::SendEnd::Done, {}}));
     EXPECT_TRUE(received.get() == text) << "bytes lost, repeated or out of order";
     EXPECT_GT(took, serial::sendStallLimit) << "the device paused as planned";
     serial::reportSend(result);

@@ -39,10 +39,11 @@ std::string longText()
     return text;
 }
 
-Message sendError(std::size_t sent, std::size_t total)
+// The box of a send that ended early: the counts, then why.
+Message sendError(std::size_t sent, std::size_t total, const std::string &reason)
 {
     return {"傳送資料未完成!!\n已送出 " + std::to_string(sent) + " / " + std::to_string(total) +
-                " 位元組",
+                " 位元組\n\n" + reason,
             "Send Error"};
 }
 
@@ -75,7 +76,7 @@ TEST_F(Port, ALongSendComesBackBetweenPiecesAndDeliversEveryByteOnceInOrder)
     });
     if (!released)
         lineFull.set_value();
-    EXPECT_EQ(result, (serial::SendResult{text.size(), text.size(), serial::SendEnd::Done}));
+    EXPECT_EQ(result, (serial::SendResult{text.size(), text.size(), serial::SendEnd::Done, {}}));
     EXPECT_TRUE(received.get() == text) << "bytes lost, repeated or out of order";
     EXPECT_GE(progress.size(), 2u);
     EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
@@ -98,7 +99,6 @@ TEST_F(Port, ASendTheDeviceStopsTakingEndsAtTheStallLimitAndSaysHowFarItGot)
     const auto start = std::chrono::steady_clock::now();
     const auto result = serial::sendText(text);
     const auto took = std::chrono::steady_clock::now() - start;
-    serial::setSendStallLimit({});
     EXPECT_EQ(result.end, serial::SendEnd::Stalled);
     EXPECT_GE(took, std::chrono::seconds(2));
     EXPECT_LT(took, std::chrono::seconds(10));
@@ -106,8 +106,24 @@ TEST_F(Port, ASendTheDeviceStopsTakingEndsAtTheStallLimitAndSaysHowFarItGot)
     EXPECT_EQ(com1.read(text.size(), std::chrono::seconds(3)).size(), result.sent)
         << "the count is what the device can read";
     serial::reportSend(result);
-    EXPECT_EQ(messages.take(), std::vector{sendError(result.sent, text.size())});
+    serial::setSendStallLimit({});
+    EXPECT_EQ(messages.take(),
+              std::vector{sendError(result.sent, text.size(), "the device took no byte for 2 s")});
     expectOnly(com1, "the line works again");
+}
+
+// Cancel is the user's choice: a plain box that says how far the send got.
+TEST_F(Port, ACancelledSendIsNoError)
+{
+    open();
+    const std::string text = longText();
+    const auto result = serial::sendText(text, [](std::size_t, std::size_t) { return false; });
+    EXPECT_EQ(result.end, serial::SendEnd::Cancelled);
+    serial::reportSend(result);
+    const Message cancelled{"已取消傳送\n已送出 " + std::to_string(result.sent) + " / " +
+                                std::to_string(text.size()) + " 位元組",
+                            "Send Cancelled"};
+    EXPECT_EQ(messages.take(), std::vector{cancelled});
 }
 
 TEST_F(Port, ASendToAVanishedDeviceEndsAndSaysSo)
@@ -121,15 +137,21 @@ TEST_F(Port, ASendToAVanishedDeviceEndsAndSaysSo)
     });
     EXPECT_EQ(result.end, serial::SendEnd::Lost);
     EXPECT_LT(result.sent, text.size());
+    EXPECT_TRUE(isLostDeviceText(result.failure)) << result.failure;
     serial::reportSend(result);
-    EXPECT_EQ(messages.take(), std::vector{sendError(result.sent, text.size())});
+    EXPECT_EQ(messages.take(), std::vector{sendError(result.sent, text.size(),
+                                                     "the device is gone: " + result.failure)});
 
     // Already gone when the send starts: nothing is written, at once.
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(serial::sendText("nobody listens"),
-              (serial::SendResult{0, 14, serial::SendEnd::Lost}));
+    const auto again = serial::sendText("nobody listens");
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
-    EXPECT_EQ(serial::receiveText(), std::nullopt);
+    EXPECT_EQ(again.sent, 0u);
+    EXPECT_EQ(again.end, serial::SendEnd::Lost);
+    EXPECT_TRUE(isLostDeviceText(again.failure)) << again.failure;
+    serial::reportSend(again);
+    EXPECT_EQ(messages.take(),
+              std::vector{sendError(0, 14, "the device is gone: " + again.failure)});
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "qt_test_support.h"
 
 #include <QSignalSpy>
+#include <QTimer>
 
 #include <algorithm>
 #include <memory>
@@ -270,13 +271,34 @@ class TestTForm1 : public FormTest {
         QCOMPARE(QByteArray::fromStdString(com2.read(9)), "\xe5\x82\xb3\xe9\x80\x81\r\n2");
         QVERIFY(messages.take().empty());
 
-        // Nothing received: the box empties. A vanished device: the box stays.
+        // Nothing received: the box empties.
         QTest::mouseClick(form->ui.Button3, Qt::LeftButton);
         QCOMPARE(form->ui.mReceive->toPlainText(), QString());
-        form->ui.mReceive->setPlainText(u"kept"_s);
-        com2.unplug();
-        QTest::mouseClick(form->ui.Button3, Qt::LeftButton);
-        QCOMPARE(form->ui.mReceive->toPlainText(), u"kept"_s);
+    }
+
+    // No port: a receive changes nothing. A vanished device: the receive box
+    // empties before a box says why, so that no old reply looks new.
+    void receiveFromAVanishedDeviceEmptiesTheBoxAndSaysWhy()
+    {
+        form->ui.mReceive->setPlainText(u"old reply"_s);
+        form->ui.Button3->click();
+        QCOMPARE(form->ui.mReceive->toPlainText(), u"old reply"_s);
+
+        PtyDevice com1;
+        PortMapping map1("COM1", com1.path());
+        form->ui.Button1->click();
+        QVERIFY(serial::isOpen());
+        com1.unplug();
+        QString underTheBox = u"not looked at"_s;
+        const Box box = dismissBox([&] {
+            QTimer::singleShot(0, form.get(),
+                               [&] { underTheBox = form->ui.mReceive->toPlainText(); });
+            form->ui.Button3->click();
+        });
+        QCOMPARE(box.title, u"Receive Error"_s);
+        QCOMPARE(box.text, u"接收資料錯誤!!\n\nthe device is gone: Input/output error"_s);
+        QCOMPARE(underTheBox, QString());
+        QCOMPARE(form->ui.mReceive->toPlainText(), QString());
     }
 
     void openFailuresShowRealMessageBoxes()
@@ -284,7 +306,8 @@ class TestTForm1 : public FormTest {
         PortMapping missing("COM1", "/dev/no-such-serial-device");
         Box box = dismissBox([this] { form->ui.Button1->click(); });
         QCOMPARE(box.title, u"Comm Error"_s);
-        QCOMPARE(box.text, u"開啟通訊阜錯誤!!"_s);
+        QCOMPARE(box.text, u"開啟通訊阜錯誤!!\n\nCOM1 (/dev/no-such-serial-device, from the COM1 "
+                           "variable): No such file or directory"_s);
         QCOMPARE(box.icon, QMessageBox::NoIcon);
         QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
         QVERIFY2(box.width >= 220, "room for the caption in a title bar");
@@ -293,7 +316,7 @@ class TestTForm1 : public FormTest {
         PortMapping plainFile("COM1", notATerminal());
         box = dismissBox([this] { form->ui.Button1->click(); });
         QCOMPARE(box.title, u"Set Error"_s);
-        QCOMPARE(box.text, u"開啟通訊阜設定錯誤!!"_s);
+        QVERIFY2(box.text.startsWith(u"開啟通訊阜設定錯誤!!\n\nCOM1 ("_s), qPrintable(box.text));
         QVERIFY(!serial::isOpen());
     }
 };

@@ -7,7 +7,7 @@ namespace {
 enum class Doing {
     Nothing,
     Sending,     // a send into a line that takes nothing, its progress window up
-    ShowingABox, // the "Send Error" box of a cancelled send, modal
+    ShowingABox, // the box of a cancelled send, modal
 };
 
 // How it is told to end.
@@ -67,7 +67,7 @@ TEST_P(WaysOut, EndWithTheirStatusAndFreeThePort)
         ASSERT_EQ(xdotool({"search", "--onlyvisible", "--name", "^傳送資料$", "windowfocus",
                            "--sync", "key", "Escape"}),
                   0);
-        ASSERT_TRUE(eventually([this] { return windowShown("Send Error"); }))
+        ASSERT_TRUE(eventually([this] { return windowShown("Send Cancelled"); }))
             << "no box came up after the send was cancelled";
     }
 

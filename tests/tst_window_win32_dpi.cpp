@@ -1,8 +1,9 @@
 // The window on a screen of another DPI: the real comterm.exe started
 // while the screen's DPI is 144 or 192 (Wine reads it when a program starts),
 // its place inside the work area, and the progress window's font. The test
-// runs on three screens: 1600x1200, where the window fits at 144 DPI;
-// 1280x1024, where it is drawn a little smaller and moved; 1280x800 at 192
+// runs on four screens: 1600x1200, where the window fits at 144 DPI;
+// 1600x1024, where only its bottom is out, so only its top moves; 1280x1024,
+// where it is drawn a little smaller and moved on both axes; 1280x800 at 192
 // DPI, where it is drawn much smaller.
 #include "window_fixture_win32.h"
 #include "work_area.h"
@@ -84,9 +85,10 @@ TEST_F(At144Dpi, ScalesTheWindowAndItsLayout)
 
 // The window's outer rectangle: where the layout stores it (288, 208), at
 // 1.5 times 870 x 640, and where it lands on each screen of this test. Where
-// the scaled window fits it stays exactly; on 1280x1024 it would be wider
-// than the screen, so it is drawn at the largest scale that fits (141 DPI:
-// 1278 x 940) and moved left and up just enough.
+// the scaled window fits it stays exactly; on 1600x1024 only its bottom is
+// out, so it moves up just enough (1024 - 960) and stays at 288 across; on
+// 1280x1024 it would be wider than the screen, so it is drawn at the largest
+// scale that fits (141 DPI: 1278 x 940) and moved left and up just enough.
 TEST_F(At144Dpi, PlacesTheWindowInsideTheWorkArea)
 {
     MONITORINFO monitor{};
@@ -98,7 +100,9 @@ TEST_F(At144Dpi, PlacesTheWindowInsideTheWorkArea)
         LONG width, height;                      // of the work area
         LONG left, top, outerWidth, outerHeight; // of the window
     };
-    const ScreenRow rows[] = {{1600, 1200, 288, 208, 1305, 960}, {1280, 1024, 2, 84, 1278, 940}};
+    const ScreenRow rows[] = {{1600, 1200, 288, 208, 1305, 960},
+                              {1600, 1024, 288, 64, 1305, 960},
+                              {1280, 1024, 2, 84, 1278, 940}};
     const auto row = std::find_if(std::begin(rows), std::end(rows), [&](const ScreenRow &r) {
         return r.width == work.right - work.left && r.height == work.bottom - work.top;
     });
@@ -182,6 +186,8 @@ const FitRow fitRows[] = {
      {0, 0, 1280, 984},
      {288, 144, 1158, 984}},
     {"PastTheLeftAndTopMovesIn", {-50, -20, 800, 600}, {0, 0, 1280, 984}, {0, 0, 850, 620}},
+    {"AboveTheTopOnlyMovesDownOnly", {288, -30, 1158, 610}, {0, 0, 1280, 984}, {288, 0, 1158, 640}},
+    {"PastTheLeftOnlyMovesRightOnly", {-40, 208, 830, 848}, {0, 0, 1280, 984}, {0, 208, 870, 848}},
     {"WiderThanTheAreaStartsAtItsLeft",
      {288, 208, 1593, 1168},
      {0, 0, 1280, 1024},

@@ -19,6 +19,10 @@ using namespace window_test;
 
 using namespace std::string_literals;
 
+// What Wine says, in Traditional Chinese, of a terminal whose other end has
+// closed ("Not ready").
+const std::wstring lostDeviceText = L"未就緒";
+
 TEST_F(Window, SendsAndReceivesTheBoxesTextsInTheAnsiCodePage)
 {
     ASSERT_EQ(GetACP(), 950u) << "run under a zh_TW locale (wine_driver --locale zh_TW.UTF-8)";
@@ -73,20 +77,47 @@ TEST_F(Window, OpenFailuresShowTheirBoxes)
         // Wine opens /dev/ttyS0 for a COM1 whose link leads nowhere, so a
         // device that cannot be opened (a directory) stands in for a missing one.
         PortMapping cannotOpen("COM1", "/");
+        // Under the fixed text, the port, its device, and the system's reason
+        // with the hint Windows' "access denied" calls for.
         EXPECT_EQ(program.clickForBox((*this)[Button1]),
-                  (MessageBoxSeen{L"Comm Error", L"開啟通訊阜錯誤!!"}));
+                  (MessageBoxSeen{L"Comm Error", L"開啟通訊阜錯誤!!\n\nCOM1 (\\\\.\\COM1, the "
+                                                 L"default): 存取被拒; in use by another program "
+                                                 L"or window"}));
     }
     {
         // A device that is not a terminal: its settings cannot be read or set.
         PortMapping notATerminal("COM1", "/dev/null");
         EXPECT_EQ(program.clickForBox((*this)[Button1]),
-                  (MessageBoxSeen{L"Set Error", L"開啟通訊阜設定錯誤!!"}));
+                  (MessageBoxSeen{L"Set Error", L"開啟通訊阜設定錯誤!!\n\nCOM1 (\\\\.\\COM1, "
+                                                L"the default): 無效的控制代碼; not a serial "
+                                                L"port"}));
     }
     // Neither left a port open: a send goes nowhere, and then COM1 opens.
     clickQuietly(Button2);
     clickQuietly(Button1);
     clickQuietly(Button2);
     EXPECT_EQ(com1.read(6, 1s), "mSend");
+}
+
+// A device that went away: a receive empties the receive box and says so,
+// and so does a send, each with the system's reason.
+TEST_F(Window, AVanishedDeviceIsToldOnReceiveAndOnSend)
+{
+    clickQuietly(Button1);
+    com1.write("old reply");
+    ASSERT_TRUE(com1.waitQueued(9));
+    clickQuietly(Button3);
+    ASSERT_EQ(textOf((*this)[mReceive]), L"old reply");
+    com1.unplug();
+    const auto received = program.clickForBox((*this)[Button3]);
+    ASSERT_TRUE(received.has_value()) << "no box for a receive from a vanished device";
+    EXPECT_EQ(received->caption, L"Receive Error");
+    EXPECT_EQ(received->text, L"接收資料錯誤!!\n\nthe device is gone: " + lostDeviceText);
+    EXPECT_EQ(textOf((*this)[mReceive]), L"");
+
+    const auto sent = sendBox(program.clickForBox((*this)[Button2]));
+    EXPECT_EQ(sent.total, 5u);
+    EXPECT_EQ(sent.rest, L"\n\nthe device is gone: " + lostDeviceText);
 }
 
 TEST_F(Window, SendToAStalledPeerEndsWithItsCountsAndTheWindowAnswers)
@@ -115,10 +146,11 @@ TEST_F(Window, SendToAStalledPeerEndsWithItsCountsAndTheWindowAnswers)
     EXPECT_LT(longest, 1s) << "the window did not answer for "
                            << std::chrono::duration_cast<std::chrono::milliseconds>(longest).count()
                            << " ms during the send";
-    const auto [sent, total] = sendErrorCounts(box);
+    const auto [sent, total, why] = sendBox(box);
     EXPECT_EQ(total, bytes.size()) << ::testing::PrintToString(box);
     EXPECT_GT(sent, 0u);
     EXPECT_LT(sent, total);
+    EXPECT_EQ(why, L"\n\nthe device took no byte for 30 s");
     // The program's own limit, not a test's shortened one: 30 s without
     // progress, and the box soon after.
     const auto seconds = std::chrono::duration_cast<std::chrono::milliseconds>(took).count() / 1e3;
@@ -168,8 +200,10 @@ TEST_F(Window, ALongSendShowsItsProgressAndCancelEndsIt)
     EXPECT_EQ(std::swscanf(shown.c_str(), L"已送出 %u / %u 位元組", &shownSent, &shownTotal), 2)
         << ::testing::PrintToString(shown);
     EXPECT_EQ(shownTotal, bytes.size());
-    const auto [sent, total] = sendErrorCounts(box);
+    // The user's choice, not an error: a plain box, no Send Error.
+    const auto [sent, total, rest] = sendBox(box, L"Send Cancelled", L"已取消傳送");
     EXPECT_EQ(total, bytes.size()) << ::testing::PrintToString(box);
+    EXPECT_EQ(rest, L"");
     EXPECT_GE(sent, shownSent);
     EXPECT_LT(sent, total);
     EXPECT_LT(took, 9s) << "Cancel ends the send before a stall would";

@@ -130,17 +130,28 @@ inline const ControlRow controls[] = {
     {Button4, L"Button", {504, 32, 113, 25}, L"結束", WS_TABSTOP},
 };
 
-// The counts of a "Send Error" box; {0, 0} when it is not one.
-inline std::pair<unsigned, unsigned> sendErrorCounts(const std::optional<MessageBoxSeen> &box)
-{
+// What a box about a send says: the counts under its first line, and the
+// rest of its text (a blank line and the reason); all empty when the box
+// has another caption or first line.
+struct SendBox {
     unsigned sent = 0, total = 0;
+    std::wstring rest;
+};
+
+// The box of a send that ended early ("Send Error") or, with the caption
+// "Send Cancelled" and the first line 已取消傳送, of a cancelled one.
+inline SendBox sendBox(const std::optional<MessageBoxSeen> &box,
+                       const std::wstring &caption = L"Send Error",
+                       const std::wstring &firstLine = L"傳送資料未完成!!")
+{
+    SendBox seen;
     int end = 0;
-    if (!box || box->caption != L"Send Error" ||
-        std::swscanf(box->text.c_str(), L"傳送資料未完成!!\n已送出 %u / %u 位元組%n", &sent, &total,
-                     &end) != 2 ||
-        static_cast<std::size_t>(end) != box->text.size())
-        return {0, 0};
-    return {sent, total};
+    const std::wstring format = firstLine + L"\n已送出 %u / %u 位元組%n";
+    if (!box || box->caption != caption ||
+        std::swscanf(box->text.c_str(), format.c_str(), &seen.sent, &seen.total, &end) != 2)
+        return {};
+    seen.rest = box->text.substr(static_cast<std::size_t>(end));
+    return seen;
 }
 
 } // namespace window_test

@@ -43,10 +43,14 @@ void TForm1::Button2Click()
 
 void TForm1::Button3Click()
 {
-    if (const auto bytes = serial::receiveText()) {
-        const std::u16string text = serial::portText().decode(*bytes);
-        ui.mReceive->setPlainText(QString::fromUtf16(text.data(), qsizetype(text.size())));
-    }
+    const serial::ReceiveResult result = serial::receiveText();
+    if (result.end == serial::ReceiveEnd::NoPort)
+        return;
+    // Emptied before the box of a lost device shows, so that no earlier
+    // reply stays in view as if it had just come.
+    const std::u16string text = serial::portText().decode(result.bytes);
+    ui.mReceive->setPlainText(QString::fromUtf16(text.data(), qsizetype(text.size())));
+    serial::reportReceive(result);
 }
 
 void TForm1::Button4Click()

@@ -195,8 +195,13 @@ void TForm1::Button2Click()
 
 void TForm1::Button3Click()
 {
-    if (const auto bytes = serial::receiveText())
-        controls::setText(Control("mReceive"), wide(serial::portText().decode(*bytes, u"\r\n")));
+    const serial::ReceiveResult result = serial::receiveText();
+    if (result.end == serial::ReceiveEnd::NoPort)
+        return;
+    // Emptied before the box of a lost device shows, so that no earlier
+    // reply stays in view as if it had just come.
+    controls::setText(Control("mReceive"), wide(serial::portText().decode(result.bytes, u"\r\n")));
+    serial::reportReceive(result);
 }
 
 void TForm1::Button4Click()
