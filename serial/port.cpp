@@ -38,6 +38,40 @@ void report(const char *text, const char *caption)
     showMessage(nullptr, text, caption, MB_OK);
 }
 
+// The open port's title (see openPortTitle), set when an open succeeds.
+std::string openTitle;
+
+// The line as the title shows it: "115200 7-E-2".
+std::string lineText(DWORD rate, const DCB &line)
+{
+    constexpr char parities[] = "NOEMS";
+    constexpr const char *stops[] = {"1", "1.5", "2"};
+    const char parity = line.Parity < 5 ? parities[line.Parity] : '?';
+    const char *stop = line.StopBits < 3 ? stops[line.StopBits] : "?";
+    return std::to_string(rate) + ' ' + std::to_string(int{line.ByteSize}) + '-' + parity + '-' +
+           stop;
+}
+
+// A device as the user names it: COM7 for Windows' \\.\COM7.
+std::string shownDevice(const std::string &path)
+{
+    constexpr std::string_view devicePrefix = "\\\\.\\";
+    if (path.compare(0, devicePrefix.size(), devicePrefix) == 0)
+        return path.substr(devicePrefix.size());
+    return path;
+}
+
+// Settings the port's line is given that BuildCommDCBA cannot read: writes
+// why to standard error, as the other open failures do, and returns it.
+std::string reportSettingsNotUnderstood(const std::string &name, const PortDevice &device)
+{
+    const std::string reason =
+        describePort(name, device) + ": line settings not understood: " + device.settings;
+    std::fputs(("comterm: " + reason + "\n").c_str(), stderr);
+    std::fflush(stderr);
+    return reason;
+}
+
 } // namespace
 
 MessageBoxFunction setMessageBox(MessageBoxFunction show)
@@ -61,6 +95,16 @@ void openPort(int index)
     portText().reset();
     const std::string name = portName(index);
     const PortDevice device = portDevice(name);
+    // Read once on a scratch DCB, so that settings nobody can apply open
+    // nothing; applied for real below, on what the driver holds.
+    const auto applySettings = [&device](DCB &dcb) {
+        return device.settings.empty() || BuildCommDCBA(device.settings.c_str(), &dcb);
+    };
+    if (DCB scratch{}; !applySettings(scratch)) {
+        reportSettingsNotUnderstood(name, device);
+        report(commErrorText, commErrorCaption);
+        return;
+    }
     hCOM = CreateFileA(device.path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                        0, nullptr);
     if (hCOM == INVALID_HANDLE_VALUE) {
@@ -68,18 +112,31 @@ void openPort(int index)
         report(commErrorText, commErrorCaption);
         return;
     }
+    // A driver that keeps its own queue size is no failure.
+    SetupComm(hCOM, inputQueueSize, 4096);
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
     bool configured = GetCommState(hCOM, &dcb) != FALSE;
     if (configured) {
         defineLine(dcb);
-        configured = setCommState(hCOM, &dcb) != FALSE;
+        configured = applySettings(dcb) && setCommState(hCOM, &dcb) != FALSE;
     }
     if (!configured) {
         reportOpenFailure(name, device);
         report(setErrorText, setErrorCaption);
         closePort();
+        return;
     }
+    // The rate as the driver runs it (a UART may only come close); the
+    // framing as set, which a pseudo-terminal does not keep.
+    DCB running = dcb;
+    const DWORD rate = GetCommState(hCOM, &running) ? running.BaudRate : dcb.BaudRate;
+    openTitle = name + " (" + shownDevice(device.path) + ") " + lineText(rate, dcb);
+}
+
+std::string openPortTitle()
+{
+    return isOpen() ? openTitle : std::string();
 }
 
 void defineLine(DCB &dcb)
