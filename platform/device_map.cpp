@@ -31,7 +31,37 @@ bool readFile(const std::string &path, std::string &text)
     return read;
 }
 
+constexpr std::string_view separators = " \t";
+
 } // namespace
+
+PortValue splitValue(std::string_view value)
+{
+    value = trimmed(value);
+    PortValue split;
+    std::string_view rest;
+    if (!value.empty() && value.front() == '"') {
+        const auto close = value.find('"', 1);
+        if (close == std::string_view::npos) {
+            split.problem = "no closing '\"' after the device";
+            return split;
+        }
+        split.device = value.substr(1, close - 1);
+        rest = value.substr(close + 1);
+        if (!rest.empty() && separators.find(rest.front()) == std::string_view::npos) {
+            split.problem = "no blank after the device's closing '\"'";
+            return split;
+        }
+    } else {
+        const auto end = value.find_first_of(separators);
+        split.device = value.substr(0, end);
+        rest = value.substr(end == std::string_view::npos ? value.size() : end);
+    }
+    split.settings = trimmed(rest);
+    if (split.device.empty())
+        split.problem = "no device after the '='";
+    return split;
+}
 
 unsigned portNumber(std::string_view name)
 {
@@ -64,11 +94,12 @@ PortsFile parsePortsFile(std::string_view text)
         const auto equals = line.find('=');
         const unsigned port =
             equals == std::string_view::npos ? 0 : portNumber(trimmed(line.substr(0, equals)));
-        std::string device = port == 0 ? std::string() : deviceOf(trimmed(line.substr(equals + 1)));
+        PortValue value = port == 0 ? PortValue{} : splitValue(trimmed(line.substr(equals + 1)));
+        std::string device = value.problem.empty() ? deviceOf(value.device) : std::string();
         if (device.empty())
             file.badLines.push_back(number);
         else
-            file.ports[port] = {std::move(device), number};
+            file.ports[port] = {std::move(device), std::move(value.settings), number};
     }
     return file;
 }
@@ -81,8 +112,17 @@ PortDevice portDevice(std::string_view name)
     if (const char *value = std::getenv(std::string(name).c_str()); value && *value) {
         // A value that names no device is still tried, so that the open
         // fails with the system's reason for it.
-        std::string path = deviceOf(value);
-        return {path.empty() ? value : std::move(path), PortDevice::Source::Variable, {}, 0};
+        PortValue split = splitValue(value);
+        std::string path = deviceOf(split.device);
+        PortDevice device;
+        device.path = path.empty() ? split.device : std::move(path);
+        device.settings = std::move(split.settings);
+        device.source = PortDevice::Source::Variable;
+        if (!split.problem.empty()) {
+            device.path.clear();
+            device.problem = std::move(split.problem);
+        }
+        return device;
     }
     for (const std::string &path : portsFiles()) {
         std::string text;
@@ -92,11 +132,20 @@ PortDevice portDevice(std::string_view name)
         for (const unsigned line : file.badLines)
             std::fprintf(stderr, "comterm: %s line %u: not a COMn=device line; skipped\n",
                          path.c_str(), line);
-        if (const auto found = file.ports.find(number); found != file.ports.end())
-            return {found->second.path, PortDevice::Source::File, path, found->second.line};
+        if (const auto found = file.ports.find(number); found != file.ports.end()) {
+            PortDevice device;
+            device.path = found->second.path;
+            device.settings = found->second.settings;
+            device.source = PortDevice::Source::File;
+            device.file = path;
+            device.line = found->second.line;
+            return device;
+        }
         break; // the first file found is the user's; the others are not read
     }
-    return {defaultDevice(number), PortDevice::Source::Default, {}, 0};
+    PortDevice device;
+    device.path = defaultDevice(number);
+    return device;
 }
 
 std::string describePort(std::string_view name, const PortDevice &device)

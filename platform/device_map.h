@@ -26,10 +26,16 @@
 // Where a port's device came from.
 struct PortDevice {
     enum class Source { Variable, File, Default };
-    std::string path; // what to open; empty when the name is no port name
+    std::string path;     // what to open; empty when the port cannot be used
+    std::string settings; // the line settings after the device, in the words of
+                          // Windows' mode command ("baud=115200 parity=e"); empty
+                          // when none
     Source source = Source::Default;
-    std::string file;  // the ports file, for Source::File
-    unsigned line = 0; // its line, for Source::File
+    std::string file;    // the ports file, for Source::File (and for a file
+                         // that cannot be used)
+    unsigned line = 0;   // its line, for Source::File
+    std::string problem; // why the line, variable or file that names this port
+                         // cannot be used; when set, path is empty
 };
 
 // The port number n of "COMn" (1 to 256, no leading zero, upper case), or 0.
@@ -53,13 +59,22 @@ std::string mapHint(std::string_view name, std::string_view example);
 // the numbers of the lines that cannot be used.
 struct PortsFile {
     struct Entry {
-        std::string path;
+        std::string path, settings;
         unsigned line;
     };
     std::map<unsigned, Entry> ports;
     std::vector<unsigned> badLines;
 };
 PortsFile parsePortsFile(std::string_view text);
+
+// A value after "COMn=" split into the device and the line settings after it:
+// `/dev/ttyUSB0 baud=115200` gives "/dev/ttyUSB0" and "baud=115200"; a
+// device whose name holds blanks is written in double quotes. `problem` says
+// why when the value cannot be split so.
+struct PortValue {
+    std::string device, settings, problem;
+};
+PortValue splitValue(std::string_view value);
 
 // Platform parts: the ports files to look in, first found wins; the device a
 // value from the file or a variable stands for (empty when it is none); the

@@ -115,4 +115,29 @@ TEST(DeviceMap, TheVariableThenThePortsFileThenTheStandardDevice)
     }
 }
 
+TEST(DeviceMap, LineSettingsFollowTheDevice)
+{
+    // Through the file and through the variable alike: the value, the device
+    // and the settings split off it.
+    const std::tuple<const char *, const char *, const char *> rows[] = {
+        {"/dev/ttyUSB0 baud=115200 parity=e", "/dev/ttyUSB0", "baud=115200 parity=e"},
+        {"/dev/ttyUSB0\t baud=9600  data=7 ", "/dev/ttyUSB0", "baud=9600  data=7"},
+        {"/dev/ttyUSB0", "/dev/ttyUSB0", ""},
+        {"\"/dev/serial/by-id/usb-My Adapter-if00\" baud=115200",
+         "/dev/serial/by-id/usb-My Adapter-if00", "baud=115200"},
+        {"\"/dev/odd name\"", "/dev/odd name", ""},
+    };
+    for (const auto &[value, path, settings] : rows) {
+        SCOPED_TRACE(value);
+        const PortsFileFixture file(std::string("COM2=") + value + "\n");
+        const PortDevice fromFile = portDevice("COM2");
+        EXPECT_EQ(fromFile.path, path);
+        EXPECT_EQ(fromFile.settings, settings);
+        const PortMapping variable("COM2", std::string(value));
+        const PortDevice fromVariable = portDevice("COM2");
+        EXPECT_EQ(fromVariable.path, path);
+        EXPECT_EQ(fromVariable.settings, settings);
+    }
+}
+
 } // namespace
