@@ -55,8 +55,8 @@ std::optional<DWORD> rate(std::string_view text)
     if (value == 0 || value > 0xffffffffull)
         return std::nullopt;
     constexpr std::pair<DWORD, DWORD> abbreviations[] = {
-        {11, 110},   {15, 150},   {30, 300},   {60, 600},    {12, 1200},
-        {24, 2400},  {48, 4800},  {96, 9600},  {19, 19200},
+        {11, 110},  {15, 150},  {30, 300},  {60, 600},   {12, 1200},
+        {24, 2400}, {48, 4800}, {96, 9600}, {19, 19200},
     };
     for (const auto &[shortForm, full] : abbreviations)
         if (value == shortForm)

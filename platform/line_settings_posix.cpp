@@ -79,8 +79,8 @@ bool writeLineSettings(termios &tio, const DCB &dcb)
 {
     speed_t speed = 0;
     const bool tableRate = speedOf(dcb.BaudRate, speed);
-    if (dcb.BaudRate == 0 || dcb.ByteSize < 5 || dcb.ByteSize > 8 ||
-        dcb.Parity > SPACEPARITY || (dcb.StopBits != ONESTOPBIT && dcb.StopBits != TWOSTOPBITS))
+    if (dcb.BaudRate == 0 || dcb.ByteSize < 5 || dcb.ByteSize > 8 || dcb.Parity > SPACEPARITY ||
+        (dcb.StopBits != ONESTOPBIT && dcb.StopBits != TWOSTOPBITS))
         return false;
     if (!dcb.fBinary || dcb.fOutxDsrFlow || dcb.fDsrSensitivity || dcb.fErrorChar || dcb.fNull ||
         dcb.fAbortOnError || dcb.fDtrControl == DTR_CONTROL_HANDSHAKE ||

@@ -30,7 +30,13 @@ BOOL WINAPI writeCommState(HANDLE port, LPDCB dcb)
     return SetCommState(port, dcb);
 }
 
+BOOL WINAPI readCommState(HANDLE port, LPDCB dcb)
+{
+    return GetCommState(port, dcb);
+}
+
 CommStateFunction setCommState = &writeCommState;
+CommStateFunction getCommState = &readCommState;
 std::chrono::milliseconds stallLimit = sendStallLimit;
 
 void report(const char *text, const char *caption)
@@ -116,7 +122,7 @@ void openPort(int index)
     SetupComm(hCOM, inputQueueSize, 4096);
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
-    bool configured = GetCommState(hCOM, &dcb) != FALSE;
+    bool configured = getCommState(hCOM, &dcb) != FALSE;
     if (configured) {
         defineLine(dcb);
         configured = applySettings(dcb) && setCommState(hCOM, &dcb) != FALSE;
@@ -252,6 +258,11 @@ void setEndProcess(EndProcessFunction end)
 void setCommStateWriter(CommStateFunction write)
 {
     setCommState = write != nullptr ? write : &writeCommState;
+}
+
+void setCommStateReader(CommStateFunction read)
+{
+    getCommState = read != nullptr ? read : &readCommState;
 }
 
 void setSendStallLimit(std::chrono::milliseconds limit)

@@ -123,11 +123,13 @@ void closePort();
 using EndProcessFunction = void (*)(int status);
 void setEndProcess(EndProcessFunction end);
 
-// The function open writes the line settings with: SetCommState unless
-// replaced. Tests replace it to look at every field open asks for, beyond
-// what a pseudo-terminal keeps.
+// The functions open reads and writes the line settings with: GetCommState
+// and SetCommState unless replaced (null puts them back). Tests replace them
+// to hand open settings a pseudo-terminal cannot hold and to look at every
+// field open asks for.
 using CommStateFunction = BOOL(WINAPI *)(HANDLE, LPDCB);
 void setCommStateWriter(CommStateFunction write);
+void setCommStateReader(CommStateFunction read);
 
 // How long a send may go without the line taking a byte: sendStallLimit
 // unless replaced. Tests shorten it; zero puts sendStallLimit back.
