@@ -158,7 +158,8 @@ TEST(Comm, OpenMakesTheLineRawAndSettingsChangeOnlyTheFraming)
     odd.ByteSize = 7;
     odd.Parity = EVENPARITY;
     odd.StopBits = TWOSTOPBITS;
-    ASSERT_TRUE(SetCommState(port, &odd));
+    for (int time = 1; time <= 2; ++time) // the C library's own read-back differs the second
+        ASSERT_TRUE(SetCommState(port, &odd)) << time;
     EXPECT_EQ(device.lineSettings(), "250000 8N2 ixoff crtscts");
     DCB back{};
     ASSERT_TRUE(GetCommState(port, &back));
