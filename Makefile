@@ -74,7 +74,7 @@ windows: deps
 # The tests that drive the real comterm.exe: its window, its device map and
 # its end with the user's session.
 WINDOW_TESTS = tst_window_win32 tst_window_win32_send tst_window_win32_exit tst_window_win32_dpi \
-	tst_device_map_win32 tst_end_session_win32
+	tst_device_map_win32 tst_end_session_win32 tst_window_win32_title
 # Their runs: one of them twice, on a second screen size.
 WINDOW_TEST_RUNS = $(WINDOW_TESTS) tst_window_win32_dpi_small_screen
 space := $(subst ,, )

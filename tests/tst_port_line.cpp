@@ -166,6 +166,11 @@ class Com1WithSettings {
     Com1WithSettings(const Com1WithSettings &) = delete;
     Com1WithSettings &operator=(const Com1WithSettings &) = delete;
 
+    // The device as the messages name it.
+    std::string described() const
+    {
+        return runningOnWine() ? "\\\\.\\" + shown_ : shown_;
+    }
     // The device as the title names it.
     const std::string &shown() const
     {
@@ -226,7 +231,7 @@ TEST(Line, SettingsFromTheMapReachTheLine)
              d.StopBits = TWOSTOPBITS;
          },
          "115200 8N2", "115200 7-E-2"},
-        {"any case, the mode command's short rate", "BAUD=19 Parity=O",
+        {"any case", "BAUD=19200 Parity=O",
          [](DCB &d) {
              d.BaudRate = 19200;
              d.Parity = ODDPARITY;
@@ -240,12 +245,14 @@ TEST(Line, SettingsFromTheMapReachTheLine)
              d.fInX = TRUE;
          },
          "9600 8N1 ixon ixoff", "9600 8-N-1"},
+        {"CTS", "octs=on", [](DCB &d) { d.fOutxCtsFlow = TRUE; }, "9600 8N1 crtscts", "9600 8-N-1"},
+        // Wine's BuildCommDCBA knows no "hs".
         {"RTS/CTS", "octs=on rts=hs",
          [](DCB &d) {
              d.fOutxCtsFlow = TRUE;
              d.fRtsControl = RTS_CONTROL_HANDSHAKE;
          },
-         "9600 8N1 crtscts", "9600 8-N-1"},
+         "9600 8N1 crtscts", "9600 8-N-1", false},
         {"modem lines off", "dtr=off rts=off",
          [](DCB &d) {
              d.fDtrControl = DTR_CONTROL_DISABLE;
@@ -276,7 +283,7 @@ TEST(Line, SettingsFromTheMapReachTheLine)
             EXPECT_FALSE(serial::isOpen());
             EXPECT_EQ(messages.take(),
                       (std::vector<Message>{{serial::commErrorText, serial::commErrorCaption}}));
-            EXPECT_NE(errors.find("COM1 (" + map.shown() +
+            EXPECT_NE(errors.find("COM1 (" + map.described() +
                                   ", from the COM1 variable)"
                                   ": line settings not understood: " +
                                   row.settings),
