@@ -19,9 +19,9 @@ WINE ?= /usr/lib/wine/wine64
 PACKAGE_BUILD    ?= build-package
 PACKAGE_PACKAGES = dpkg-dev file
 CHECK_PACKAGES   = lintian appstream desktop-file-utils man-db icoutils python3
-# Fuzzing the received-text decoder: libFuzzer comes with clang's runtime
-# package, which clang only recommends. FUZZ_SECONDS is per character set
-# (the sets run at once); `make test` fuzzes for FUZZ_TEST_SECONDS.
+# Fuzzing the received-text decoder and the ports file: libFuzzer comes with
+# clang's runtime package, which clang only recommends. FUZZ_SECONDS is per
+# target (the targets run at once); `make test` fuzzes for FUZZ_TEST_SECONDS.
 FUZZ_BUILD        ?= build-fuzz
 FUZZ_SECONDS      ?= 300
 FUZZ_TEST_SECONDS ?= 15
@@ -75,8 +75,9 @@ windows: deps
 # its end with the user's session.
 WINDOW_TESTS = tst_window_win32 tst_window_win32_send tst_window_win32_exit tst_window_win32_dpi \
 	tst_device_map_win32 tst_end_session_win32 tst_window_win32_title
-# Their runs: one of them twice, on a second screen size.
-WINDOW_TEST_RUNS = $(WINDOW_TESTS) tst_window_win32_dpi_small_screen
+# Their runs: one of them again on a second screen size, and the device map
+# again where the ANSI code page is UTF-8.
+WINDOW_TEST_RUNS = $(WINDOW_TESTS) tst_window_win32_dpi_small_screen tst_device_map_win32_utf8
 space := $(subst ,, )
 # The tests on Windows builds, under Wine: the serial operations' tests
 # (64-bit, against pseudo-terminals, compared with the Linux run; 32-bit,
@@ -142,8 +143,9 @@ bench-windows: deps-test windows
 	cmake --build build-windows-x86_64 -j $(JOBS) --target startup_win32
 	WINE=$(WINE) DRIVER=$(TEST_BUILD)/tests/wine_driver ./bench/windows.sh
 
-# The received-text decoder under libFuzzer with ASan and UBSan (fuzz/), built
-# with clang in its own folder; inputs it finds stay in $(FUZZ_BUILD)/corpus.
+# The received-text decoder and the ports file under libFuzzer with ASan and
+# UBSan (fuzz/), built with clang in its own folder; inputs it finds stay in
+# $(FUZZ_BUILD)/corpus.
 fuzz:
 	@./tools/install-missing $(FUZZ_PACKAGES)
 	cmake -S fuzz -B $(FUZZ_BUILD) -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo

@@ -1,6 +1,5 @@
 #include "comm.h"
 #include "crash_release_posix.h"
-#include "device_map.h"
 #include "line_settings_posix.h"
 #include "port_posix.h"
 
@@ -35,10 +34,11 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
         commFail(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
     }
-    const std::string path = portNumber(name) != 0 ? portDevice(name).path
-                             : name[0] == '/'      ? std::string(name)
-                                                   : std::string();
-    if (path.empty()) {
+    // The path as given, which the device map has already chosen: an
+    // absolute one, since a relative one would depend on the folder the
+    // program was started in.
+    const std::string path = name;
+    if (path.empty() || path.front() != '/') {
         commFail(ERROR_FILE_NOT_FOUND);
         return INVALID_HANDLE_VALUE;
     }

@@ -1,10 +1,11 @@
 #include "device_map.h"
 
-#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 
 namespace {
+
+constexpr std::string_view separators = " \t";
 
 std::string_view trimmed(std::string_view s)
 {
@@ -15,23 +16,69 @@ std::string_view trimmed(std::string_view s)
     return s.substr(first, s.find_last_not_of(blanks) - first + 1);
 }
 
-// The file's whole text; false when it cannot be read. (stdio rather than
-// iostreams: the static Windows build would otherwise carry their locale
-// machinery, several times the size of the rest of the program.)
-bool readFile(const std::string &path, std::string &text)
+bool isDigit(char c)
 {
-    std::FILE *file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr)
-        return false;
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
-        text.append(buffer, n);
-    const bool read = std::ferror(file) == 0;
-    std::fclose(file);
-    return read;
+    return c >= '0' && c <= '9';
 }
 
-constexpr std::string_view separators = " \t";
+// `line` up to the comment it ends in: a '#' after a blank, outside a quoted
+// device.
+std::string_view withoutComment(std::string_view line)
+{
+    bool quoted = false;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if (line[i] == '"')
+            quoted = !quoted;
+        else if (line[i] == '#' && !quoted && i > 0 &&
+                 separators.find(line[i - 1]) != std::string_view::npos)
+            return trimmed(line.substr(0, i));
+    }
+    return line;
+}
+
+// The 16-bit units of UTF-16 text after its byte order mark; an odd last
+// byte is U+FFFD.
+std::u16string utf16Units(std::string_view bytes, bool bigEndian)
+{
+    std::u16string units;
+    units.reserve(bytes.size() / 2 + 1);
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        const auto first = static_cast<unsigned char>(bytes[i]);
+        const auto second = static_cast<unsigned char>(bytes[i + 1]);
+        units += static_cast<char16_t>(bigEndian ? first << 8 | second : second << 8 | first);
+    }
+    if (bytes.size() % 2 != 0)
+        units += u'\uFFFD';
+    return units;
+}
+
+// The file's text without its byte order mark: UTF-16 in the narrow text of
+// the platform's file names, UTF-8 and text without a mark as they are.
+std::string decodedText(std::string_view bytes)
+{
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF")
+        return std::string(bytes.substr(3));
+    if (bytes.substr(0, 2) == "\xFF\xFE")
+        return nativeText(utf16Units(bytes.substr(2), false));
+    if (bytes.substr(0, 2) == "\xFE\xFF")
+        return nativeText(utf16Units(bytes.substr(2), true));
+    return std::string(bytes);
+}
+
+// The device and settings a value names, or why it cannot be used.
+PortValue portValue(std::string_view value)
+{
+    PortValue split = splitValue(value);
+    if (split.problem.empty()) {
+        const std::string device = deviceOf(split.device, split.problem);
+        split.device = split.problem.empty() ? device : std::string();
+    }
+    if (!split.problem.empty()) {
+        split.device.clear();
+        split.settings.clear();
+    }
+    return split;
+}
 
 } // namespace
 
@@ -60,6 +107,8 @@ PortValue splitValue(std::string_view value)
     split.settings = trimmed(rest);
     if (split.device.empty())
         split.problem = "no device after the '='";
+    else if (split.device.find('\0') != std::string::npos)
+        split.problem = "a NUL byte in the device";
     return split;
 }
 
@@ -69,37 +118,56 @@ unsigned portNumber(std::string_view name)
     if (name.size() <= prefix.size() || name.substr(0, prefix.size()) != prefix)
         return 0;
     const std::string_view digits = name.substr(prefix.size());
-    unsigned number = 0;
-    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
-    if (ec != std::errc{} || end != digits.data() + digits.size() || digits.front() == '0' ||
-        number > 256)
+    if (digits.size() > 3 || digits.front() == '0')
         return 0;
-    return number;
+    unsigned number = 0;
+    for (const char c : digits) {
+        if (!isDigit(c))
+            return 0;
+        number = number * 10 + static_cast<unsigned>(c - '0');
+    }
+    return number <= 256 ? number : 0;
 }
 
-PortsFile parsePortsFile(std::string_view text)
+PortsFile parsePortsFile(std::string_view bytes)
 {
-    constexpr std::string_view bom = "\xEF\xBB\xBF";
-    if (text.substr(0, bom.size()) == bom)
-        text.remove_prefix(bom.size());
+    const std::string decoded = decodedText(bytes);
+    std::string_view text = decoded;
     PortsFile file;
     unsigned number = 0;
     while (!text.empty()) {
         ++number;
         const auto end = text.find('\n');
-        const std::string_view line = trimmed(text.substr(0, end));
+        std::string_view line = trimmed(text.substr(0, end));
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
         if (line.empty() || line.front() == '#' || line.front() == ';')
             continue;
-        const auto equals = line.find('=');
-        const unsigned port =
-            equals == std::string_view::npos ? 0 : portNumber(trimmed(line.substr(0, equals)));
-        PortValue value = port == 0 ? PortValue{} : splitValue(trimmed(line.substr(equals + 1)));
-        std::string device = value.problem.empty() ? deviceOf(value.device) : std::string();
-        if (device.empty())
-            file.badLines.push_back(number);
+        line = withoutComment(line);
+        // The port the line names: "COM" in any case and its number.
+        std::size_t digitsEnd = 3;
+        while (digitsEnd < line.size() && isDigit(line[digitsEnd]))
+            ++digitsEnd;
+        std::string name(line.substr(0, digitsEnd));
+        for (char &c : name)
+            if (c >= 'a' && c <= 'z')
+                c = static_cast<char>(c - 'a' + 'A');
+        const unsigned port = portNumber(name);
+        if (port == 0) {
+            file.badLines.push_back({number, 0, "not a COMn=device line"});
+            continue;
+        }
+        PortValue value;
+        const std::string_view rest = trimmed(line.substr(digitsEnd));
+        if (line.find('\0') != std::string_view::npos)
+            value.problem = "a NUL byte in the line";
+        else if (rest.empty() || rest.front() != '=')
+            value.problem = "no '=' after " + name;
         else
-            file.ports[port] = {std::move(device), std::move(value.settings), number};
+            value = portValue(rest.substr(1));
+        if (!value.problem.empty())
+            file.badLines.push_back({number, port, value.problem});
+        file.ports[port] = {std::move(value.device), std::move(value.settings), number,
+                            std::move(value.problem)};
     }
     return file;
 }
@@ -109,41 +177,42 @@ PortDevice portDevice(std::string_view name)
     const unsigned number = portNumber(name);
     if (number == 0)
         return {};
+    PortDevice device;
     if (const char *value = std::getenv(std::string(name).c_str()); value && *value) {
-        // A value that names no device is still tried, so that the open
-        // fails with the system's reason for it.
-        PortValue split = splitValue(value);
-        std::string path = deviceOf(split.device);
-        PortDevice device;
-        device.path = path.empty() ? split.device : std::move(path);
+        PortValue split = portValue(value);
+        device.path = std::move(split.device);
         device.settings = std::move(split.settings);
         device.source = PortDevice::Source::Variable;
-        if (!split.problem.empty()) {
-            device.path.clear();
+        if (!split.problem.empty())
             device.problem = std::move(split.problem);
-        }
         return device;
     }
     for (const std::string &path : portsFiles()) {
-        std::string text;
-        if (!readFile(path, text))
+        PortsFileRead read = readPortsFile(path);
+        if (read.state == PortsFileRead::State::Missing)
             continue;
-        const PortsFile file = parsePortsFile(text);
-        for (const unsigned line : file.badLines)
-            std::fprintf(stderr, "comterm: %s line %u: not a COMn=device line; skipped\n",
-                         path.c_str(), line);
-        if (const auto found = file.ports.find(number); found != file.ports.end()) {
-            PortDevice device;
-            device.path = found->second.path;
-            device.settings = found->second.settings;
-            device.source = PortDevice::Source::File;
-            device.file = path;
-            device.line = found->second.line;
+        // The first file found is the user's; the others are not read.
+        device.source = PortDevice::Source::File;
+        device.file = path;
+        if (read.state == PortsFileRead::State::Unusable) {
+            device.problem = std::move(read.problem);
             return device;
         }
-        break; // the first file found is the user's; the others are not read
+        const PortsFile file = parsePortsFile(read.text);
+        for (const PortsFile::Unusable &bad : file.badLines)
+            if (bad.port == 0)
+                std::fprintf(stderr, "comterm: %s line %u: %s; ignored\n", path.c_str(), bad.line,
+                             bad.problem.c_str());
+        if (const auto found = file.ports.find(number); found != file.ports.end()) {
+            device.path = found->second.path;
+            device.settings = found->second.settings;
+            device.line = found->second.line;
+            device.problem = found->second.problem;
+            return device;
+        }
+        device = {};
+        break;
     }
-    PortDevice device;
     device.path = defaultDevice(number);
     return device;
 }
@@ -151,14 +220,17 @@ PortDevice portDevice(std::string_view name)
 std::string describePort(std::string_view name, const PortDevice &device)
 {
     std::string text(name);
-    if (device.path.empty())
+    if (device.path.empty() && device.problem.empty())
         return text;
-    text += " (" + device.path + ", ";
+    text += " (";
+    if (!device.path.empty())
+        text += device.path + ", ";
     switch (device.source) {
     case PortDevice::Source::Variable:
         return text + "from the " + std::string(name) + " variable)";
     case PortDevice::Source::File:
-        return text + "from " + device.file + " line " + std::to_string(device.line) + ")";
+        return text + "from " + device.file +
+               (device.line != 0 ? " line " + std::to_string(device.line) : std::string()) + ")";
     case PortDevice::Source::Default:
         break;
     }
@@ -167,8 +239,15 @@ std::string describePort(std::string_view name, const PortDevice &device)
 
 std::string mapHint(std::string_view name, std::string_view example)
 {
+    // The file in use: the first that exists, else the last place looked in.
     const std::vector<std::string> files = portsFiles();
+    std::string file = files.empty() ? std::string("the ports file") : files.back();
+    for (const std::string &path : files)
+        if (readPortsFile(path).state != PortsFileRead::State::Missing) {
+            file = path;
+            break;
+        }
     const std::string port(name);
-    return "name its device in " + (files.empty() ? std::string("the ports file") : files.back()) +
-           " (" + port + "=" + std::string(example) + ") or in the " + port + " variable";
+    return "name its device in " + file + " (" + port + "=" + std::string(example) +
+           ") or in the " + port + " variable";
 }

@@ -2,13 +2,26 @@
 // the user's real device is often elsewhere (a USB adapter at /dev/ttyUSB0 or
 // COM7). The map, in order:
 //   1. the environment variable of the port's name (COM1, COM2), when set
-//      and not empty;
-//   2. the user's ports file, one "COMn=device" a line: blank lines and lines
-//      starting with '#' or ';' are ignored, spaces around the name, the '='
-//      and the device are too; UTF-8 (a BOM is allowed), LF or CR LF. A line
-//      that cannot be used is skipped with one line on standard error naming
-//      the file and the line number;
-//   3. the port's standard device.
+//      and not empty: a device and its line settings, as in the file;
+//   2. the user's ports file, one port a line:
+//          COM1=/dev/ttyUSB0 baud=115200 parity=e    # the bench's adapter
+//      The port's name in any case (com1 is COM1), '=', the device, then
+//      its line settings, if any, in the words of Windows' mode command;
+//      blanks around the name, the '=' and the device do not count, and a
+//      device whose name holds blanks is written in double quotes. Blank
+//      lines and lines starting with '#' or ';' are ignored; a blank then '#'
+//      starts a comment that runs to the end of the line. UTF-8 (a BOM is
+//      allowed) or UTF-16 with its BOM, as Notepad saves "Unicode"; LF or
+//      CR LF; at most 64 KiB. When several lines name a port, the last one
+//      counts;
+//   3. the port's standard device, only when neither names the port.
+// Nothing falls back silently: a variable or a line that names a port but
+// cannot be used (no '=', no device, a device that is none, a NUL byte, an
+// unbalanced quote), and a ports file that exists but cannot be read (not a
+// regular file, unreadable, too large), leave the port without a device and
+// say why in `problem`, so that its open fails instead of reaching another
+// device. A line that names no port is named on standard error at each
+// look-up and otherwise ignored.
 // On Linux the file is $XDG_CONFIG_HOME/comterm/ports.conf (~/.config/... by
 // default), a device is an absolute path and the standard device of COMn is
 // /dev/ttyS<n-1>. On Windows the file is ports.conf beside the executable,
@@ -55,17 +68,23 @@ std::string describePort(std::string_view name, const PortDevice &device);
 // or in the COM1 variable".
 std::string mapHint(std::string_view name, std::string_view example);
 
-// What a ports file says: the device of each port number with its line, and
-// the numbers of the lines that cannot be used.
+// What a ports file's bytes say: for each port number the last line that
+// names it (its device and settings, or why it cannot be used), and every
+// line that cannot be used (port 0: a line that names no port).
 struct PortsFile {
     struct Entry {
         std::string path, settings;
         unsigned line;
+        std::string problem;
+    };
+    struct Unusable {
+        unsigned line, port;
+        std::string problem;
     };
     std::map<unsigned, Entry> ports;
-    std::vector<unsigned> badLines;
+    std::vector<Unusable> badLines;
 };
-PortsFile parsePortsFile(std::string_view text);
+PortsFile parsePortsFile(std::string_view bytes);
 
 // A value after "COMn=" split into the device and the line settings after it:
 // `/dev/ttyUSB0 baud=115200` gives "/dev/ttyUSB0" and "baud=115200"; a
@@ -76,9 +95,23 @@ struct PortValue {
 };
 PortValue splitValue(std::string_view value);
 
-// Platform parts: the ports files to look in, first found wins; the device a
-// value from the file or a variable stands for (empty when it is none); the
-// standard device of port number n.
+// A ports file as found on disk: missing (simply no file), read (its bytes),
+// or there but not to be used, and why.
+struct PortsFileRead {
+    enum class State { Missing, Read, Unusable };
+    State state = State::Missing;
+    std::string text, problem;
+};
+constexpr std::size_t maxPortsFileSize = 64 * 1024;
+
+// Platform parts: the ports files to look in, first found wins; reading one
+// without waiting on it (a FIFO) or reading without end (a device); the
+// device a value from the file or a variable stands for (empty, with
+// `problem` set, when it is none); the standard device of port number n;
+// UTF-16 text as the narrow text file names are written in (UTF-8 on Linux,
+// the ANSI code page on Windows).
 std::vector<std::string> portsFiles();
-std::string deviceOf(std::string_view value);
+PortsFileRead readPortsFile(const std::string &path);
+std::string deviceOf(std::string_view value, std::string &problem);
 std::string defaultDevice(unsigned number);
+std::string nativeText(std::u16string_view text);

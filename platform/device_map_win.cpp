@@ -13,16 +13,22 @@ namespace {
 // empty when it has none either.
 std::string ansiFolder(const std::wstring &folder)
 {
-    const auto narrow = [](const std::wstring &path) -> std::string {
+    // Code page 65001 (UTF-8) spells every name; it refuses the best-fit
+    // flag and the used-default flag, so it is asked without them.
+    const bool utf8 = GetACP() == CP_UTF8;
+    const UINT codePage = utf8 ? CP_UTF8 : CP_ACP;
+    const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+    const auto narrow = [&](const std::wstring &path) -> std::string {
         BOOL lossy = FALSE;
+        BOOL *lossyFlag = utf8 ? nullptr : &lossy;
         const int size =
-            WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path.data(),
-                                static_cast<int>(path.size()), nullptr, 0, nullptr, &lossy);
+            WideCharToMultiByte(codePage, flags, path.data(), static_cast<int>(path.size()),
+                                nullptr, 0, nullptr, lossyFlag);
         if (size <= 0 || lossy)
             return {};
         std::string text(static_cast<std::size_t>(size), '\0');
-        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path.data(),
-                            static_cast<int>(path.size()), text.data(), size, nullptr, nullptr);
+        WideCharToMultiByte(codePage, flags, path.data(), static_cast<int>(path.size()),
+                            text.data(), size, nullptr, nullptr);
         return text;
     };
     if (std::string text = narrow(folder); !text.empty())
@@ -35,6 +41,26 @@ std::string ansiFolder(const std::wstring &folder)
     }
     shortName.resize(n < shortName.size() ? n : 0);
     return shortName.empty() ? std::string() : narrow(shortName);
+}
+
+// The system's text for `error`, without the line break it ends in.
+std::string systemText(DWORD error)
+{
+    char *text = nullptr;
+    const DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
+    std::string reason = length > 0 && text != nullptr ? std::string(text, length) : "";
+    LocalFree(text);
+    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' ||
+                               reason.back() == ' ' || reason.back() == '.'))
+        reason.pop_back();
+    return reason.empty() ? "error " + std::to_string(error) : reason;
+}
+
+PortsFileRead unusable(std::string problem)
+{
+    return {PortsFileRead::State::Unusable, {}, std::move(problem)};
 }
 
 } // namespace
@@ -62,14 +88,69 @@ std::vector<std::string> portsFiles()
     return files;
 }
 
-std::string deviceOf(std::string_view value)
+PortsFileRead readPortsFile(const std::string &path)
+{
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+            return {};
+        return unusable(systemText(error));
+    }
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return unusable("a folder, not a file");
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return unusable(systemText(GetLastError()));
+    PortsFileRead read;
+    LARGE_INTEGER size{};
+    if (GetFileType(file) != FILE_TYPE_DISK) {
+        read = unusable("not a file on a disk");
+    } else if (!GetFileSizeEx(file, &size)) {
+        read = unusable(systemText(GetLastError()));
+    } else if (static_cast<unsigned long long>(size.QuadPart) > maxPortsFileSize) {
+        read = unusable("larger than " + std::to_string(maxPortsFileSize / 1024) + " KiB");
+    } else {
+        // One byte past the limit tells a file that grew meanwhile.
+        read.state = PortsFileRead::State::Read;
+        read.text.resize(maxPortsFileSize + 1);
+        DWORD total = 0, n = 0;
+        while (total < read.text.size() &&
+               ReadFile(file, read.text.data() + total,
+                        static_cast<DWORD>(read.text.size()) - total, &n, nullptr) &&
+               n > 0)
+            total += n;
+        read.text.resize(total);
+        if (total > maxPortsFileSize)
+            read = unusable("larger than " + std::to_string(maxPortsFileSize / 1024) + " KiB");
+    }
+    CloseHandle(file);
+    return read;
+}
+
+std::string deviceOf(std::string_view value, std::string &problem)
 {
     if (value.substr(0, 2) == "\\\\")
         return std::string(value);
     std::string name(value);
     for (char &c : name)
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return portNumber(name) != 0 ? "\\\\.\\" + name : std::string();
+    if (portNumber(name) != 0)
+        return "\\\\.\\" + name;
+    problem = "not a port name (COM7) or a device path (\\\\.\\COM7): " + std::string(value);
+    return {};
+}
+
+std::string nativeText(std::u16string_view text)
+{
+    const auto *wide = reinterpret_cast<const wchar_t *>(text.data());
+    const int length = static_cast<int>(text.size());
+    const int size = WideCharToMultiByte(CP_ACP, 0, wide, length, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+    if (size > 0)
+        WideCharToMultiByte(CP_ACP, 0, wide, length, out.data(), size, nullptr, nullptr);
+    return out;
 }
 
 std::string defaultDevice(unsigned number)

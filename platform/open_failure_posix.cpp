@@ -63,7 +63,10 @@ std::string reason(const std::string &name, const PortDevice &device)
 void reportOpenFailure(const std::string &name, const PortDevice &device)
 {
     const std::string line = "comterm: " + describePort(name, device) + ": " +
-                             (device.path.empty() ? "no such port" : reason(name, device)) + "\n";
+                             (!device.problem.empty() ? device.problem
+                              : device.path.empty()   ? "no such port"
+                                                      : reason(name, device)) +
+                             "\n";
     std::fputs(line.c_str(), stderr);
     std::fflush(stderr);
 }

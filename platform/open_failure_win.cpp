@@ -62,7 +62,9 @@ void reportOpenFailure(const std::string &name, const PortDevice &device)
 {
     const DWORD error = GetLastError();
     const std::string line = "comterm: " + describePort(name, device) + ": " +
-                             (device.path.empty() ? "no such port" : reason(error, name, device)) +
+                             (!device.problem.empty() ? device.problem
+                              : device.path.empty()   ? "no such port"
+                                                      : reason(error, name, device)) +
                              "\n";
     std::fputs(line.c_str(), stderr);
     std::fflush(stderr);

@@ -6,6 +6,7 @@
 #include "child_process.h"
 #include "comm.h"
 #include "comterm_version.h"
+#include "device_map.h"
 #include "polling.h"
 #include "pty_device.h"
 #include "xvfb.h"
@@ -42,8 +43,8 @@ inline std::string programPath()
 
 inline bool portIsFree()
 {
-    HANDLE port =
-        CreateFileA("COM1", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE port = CreateFileA(portDevice("COM1").path.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
     if (port == INVALID_HANDLE_VALUE)
         return false;
     CloseHandle(port);

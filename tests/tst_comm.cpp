@@ -1,6 +1,7 @@
 // The POSIX communications layer against real pseudo-terminals.
 #include "comm.h"
 #include "device.h"
+#include "device_map.h"
 
 #include <gtest/gtest.h>
 
@@ -18,9 +19,16 @@
 
 namespace {
 
+HANDLE openPath(const std::string &path)
+{
+    return CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+                       nullptr);
+}
+
+// The port's device, as the serial layer opens it: through the device map.
 HANDLE openPort(const char *name)
 {
-    return CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    return openPath(portDevice(name).path);
 }
 
 termios settingsOf(int fd)
@@ -44,22 +52,25 @@ int portDescriptor(const PtyDevice &device)
     return -1;
 }
 
-TEST(Comm, OpenGoesThroughTheDeviceMap)
+TEST(Comm, OpenTakesTheDevicePathAsGiven)
 {
+    // The map is asked once, by the serial layer: a port name given to the
+    // open is a relative path like any other, even while its variable is set.
     PtyDevice device;
     PortMapping com2("COM2", device.path());
-    HANDLE port = openPort("COM2");
+    HANDLE port = openPath(device.path());
     ASSERT_NE(port, INVALID_HANDLE_VALUE);
     EXPECT_TRUE(CloseHandle(port));
-
-    SetLastError(ERROR_SUCCESS);
-    EXPECT_EQ(openPort("COM02"), INVALID_HANDLE_VALUE) << "a name the map does not know";
-    EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
-    PortMapping missing("COM3", "/dev/no-such-serial-device");
-    EXPECT_EQ(openPort("COM3"), INVALID_HANDLE_VALUE);
+    for (const char *path : {"COM2", "dev/ptmx", ""}) {
+        SetLastError(ERROR_SUCCESS);
+        EXPECT_EQ(openPath(path), INVALID_HANDLE_VALUE) << path;
+        EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND) << path;
+    }
+    EXPECT_EQ(openPath("/dev/no-such-serial-device"), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
     const DWORD shareRead = 1; // a port is never shared
-    EXPECT_EQ(CreateFileA("COM2", GENERIC_READ, shareRead, nullptr, OPEN_EXISTING, 0, nullptr),
+    EXPECT_EQ(CreateFileA(device.path().c_str(), GENERIC_READ, shareRead, nullptr, OPEN_EXISTING, 0,
+                          nullptr),
               INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
 }

@@ -7,9 +7,16 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <optional>
 #include <string>
 #include <tuple>
+
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -78,15 +85,10 @@ TEST(DeviceMap, TheVariableThenThePortsFileThenTheStandardDevice)
          "/dev/ttyUSB0", Source::File, 1, ""},
         {"the last line for a port wins", "COM1", nullptr, "COM1=/dev/ttyUSB0\nCOM1=/dev/ttyUSB1\n",
          "/dev/ttyUSB1", Source::File, 2, ""},
-        {"unusable lines are skipped and named", "COM1", nullptr,
-         "COM1 /dev/ttyUSB0\nCOM1=ttyUSB0\nCOM0=/dev/ttyUSB0\ncom1=/dev/ttyUSB0\nCOM1=\n"
-         "COM1=/dev/ttyUSB2\n",
-         "/dev/ttyUSB2", Source::File, 6,
-         "comterm: @ line 1: not a COMn=device line; skipped\n"
-         "comterm: @ line 2: not a COMn=device line; skipped\n"
-         "comterm: @ line 3: not a COMn=device line; skipped\n"
-         "comterm: @ line 4: not a COMn=device line; skipped\n"
-         "comterm: @ line 5: not a COMn=device line; skipped\n"},
+        {"lines that name no port are named and ignored", "COM1", nullptr,
+         "LPT1=/dev/lp0\nCOM0=/dev/ttyUSB0\nCOM1=/dev/ttyUSB2\n", "/dev/ttyUSB2", Source::File, 3,
+         "comterm: @ line 1: not a COMn=device line; ignored\n"
+         "comterm: @ line 2: not a COMn=device line; ignored\n"},
         {"a port the file does not name", "COM1", nullptr, "COM2=/dev/ttyUSB1\n", "/dev/ttyS0",
          Source::Default, 0, ""},
         {"no file", "COM2", nullptr, nullptr, "/dev/ttyS1", Source::Default, 0, ""},
@@ -115,28 +117,188 @@ TEST(DeviceMap, TheVariableThenThePortsFileThenTheStandardDevice)
     }
 }
 
-TEST(DeviceMap, LineSettingsFollowTheDevice)
+// `text` as UTF-16 with its byte order mark, as Notepad saves "Unicode".
+std::string utf16(std::u16string_view text, bool bigEndian)
 {
-    // Through the file and through the variable alike: the value, the device
-    // and the settings split off it.
-    const std::tuple<const char *, const char *, const char *> rows[] = {
-        {"/dev/ttyUSB0 baud=115200 parity=e", "/dev/ttyUSB0", "baud=115200 parity=e"},
-        {"/dev/ttyUSB0\t baud=9600  data=7 ", "/dev/ttyUSB0", "baud=9600  data=7"},
-        {"/dev/ttyUSB0", "/dev/ttyUSB0", ""},
-        {"\"/dev/serial/by-id/usb-My Adapter-if00\" baud=115200",
-         "/dev/serial/by-id/usb-My Adapter-if00", "baud=115200"},
-        {"\"/dev/odd name\"", "/dev/odd name", ""},
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (const char16_t unit : text) {
+        const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+        bytes += bigEndian ? high : low;
+        bytes += bigEndian ? low : high;
+    }
+    return bytes;
+}
+
+TEST(DeviceMap, AValueIsADeviceAndItsSettingsOrWhyThePortCannotBeUsed)
+{
+    // COM1's value, in the ports file or else in the variable; what it maps
+    // to; and, when it cannot be used, why (then the port has no device, so
+    // its open fails instead of reaching the standard one).
+    struct Row {
+        const char *what;
+        std::string file; // the ports file's text (empty: the variable instead)
+        const char *variable;
+        std::string path, settings, problem;
+        unsigned line = 1;
     };
-    for (const auto &[value, path, settings] : rows) {
-        SCOPED_TRACE(value);
-        const PortsFileFixture file(std::string("COM2=") + value + "\n");
-        const PortDevice fromFile = portDevice("COM2");
-        EXPECT_EQ(fromFile.path, path);
-        EXPECT_EQ(fromFile.settings, settings);
-        const PortMapping variable("COM2", std::string(value));
-        const PortDevice fromVariable = portDevice("COM2");
-        EXPECT_EQ(fromVariable.path, path);
-        EXPECT_EQ(fromVariable.settings, settings);
+    const std::string nul("COM1=/dev/ttyUSB0\0/x\n", 21);
+    const Row rows[] = {
+        {"settings", "COM1=/dev/ttyUSB0\t baud=115200  parity=e \n", nullptr, "/dev/ttyUSB0",
+         "baud=115200  parity=e", ""},
+        {"lower case", "com1 = /dev/ttyUSB0\n", nullptr, "/dev/ttyUSB0", "", ""},
+        {"comment after the device", "COM1=/dev/ttyUSB0  # my adapter\n", nullptr, "/dev/ttyUSB0",
+         "", ""},
+        {"comment after the settings", "COM1=/dev/ttyUSB0 data=7\t# old\n", nullptr, "/dev/ttyUSB0",
+         "data=7", ""},
+        {"'#' inside a name", "COM1=/dev/tty#1\n", nullptr, "/dev/tty#1", "", ""},
+        {"quoted path with spaces and ' #'",
+         "COM1=\"/dev/serial/by-id/usb-My Adapter #2\" baud=9600\n", nullptr,
+         "/dev/serial/by-id/usb-My Adapter #2", "baud=9600", ""},
+        {"no '='", "COM1 /dev/ttyUSB0\n", nullptr, "", "", "no '=' after COM1"},
+        {"a longer name", "COM1x=/dev/ttyUSB0\n", nullptr, "", "", "no '=' after COM1"},
+        {"no device", "COM1= \n", nullptr, "", "", "no device after the '='"},
+        {"relative path", "COM1=ttyUSB0\n", nullptr, "", "", "not an absolute path: ttyUSB0"},
+        {"home folder", "COM1=~/ttyUSB0\n", nullptr, "", "",
+         "'~' is not expanded: write the device's full path (~/ttyUSB0)"},
+        {"COM1=COM1", "COM1=COM1\n", nullptr, "", "", "not an absolute path: COM1"},
+        {"COM1=COM2", "COM1=COM2\n", nullptr, "", "", "not an absolute path: COM2"},
+        {"unbalanced quote", "COM1=\"/dev/my adapter baud=9600\n", nullptr, "", "",
+         "no closing '\"' after the device"},
+        {"text after the quote", "COM1=\"/dev/my adapter\"x\n", nullptr, "", "",
+         "no blank after the device's closing '\"'"},
+        {"NUL", nul, nullptr, "", "", "a NUL byte in the line"},
+        {"an unusable last line wins", "COM1=/dev/ttyUSB0\nCOM1 /dev/ttyUSB1\n", nullptr, "", "",
+         "no '=' after COM1", 2},
+        {"a usable last line wins", "COM1=ttyUSB0\nCOM1=/dev/ttyUSB1\n", nullptr, "/dev/ttyUSB1",
+         "", "", 2},
+        {"UTF-16 LE",
+         utf16(u"# \u00e9\r\nCOM1=/dev/serial/by-id/usb-\u00c4-if00 data=7\r\n", false), nullptr,
+         "/dev/serial/by-id/usb-\xC3\x84-if00", "data=7", "", 2},
+        {"UTF-16 BE", utf16(u"COM1=/dev/ttyUSB3\n", true), nullptr, "/dev/ttyUSB3", "", ""},
+        {"UTF-16 NUL", utf16(std::u16string(u"COM1=/dev/x\0y", 13), false), nullptr, "", "",
+         "a NUL byte in the line"},
+        {"variable with settings", "", "/dev/ttyUSB0 baud=115200", "/dev/ttyUSB0", "baud=115200",
+         ""},
+        {"variable, quoted", "", "\"/dev/my adapter\"", "/dev/my adapter", "", ""},
+        {"variable, relative", "", "ttyUSB0", "", "", "not an absolute path: ttyUSB0"},
+        {"variable COM2", "", "COM2", "", "", "not an absolute path: COM2"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        const PortsFileFixture file(row.file);
+        const PortMapping variable("COM1", row.variable ? std::optional<std::string>(row.variable)
+                                                        : std::nullopt);
+        testing::internal::CaptureStderr();
+        const PortDevice device = portDevice("COM1");
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "told at the open instead";
+        EXPECT_EQ(device.path, row.path);
+        EXPECT_EQ(device.settings, row.settings);
+        EXPECT_EQ(device.problem, row.problem);
+        if (row.variable != nullptr) {
+            EXPECT_EQ(device.source, PortDevice::Source::Variable);
+        } else {
+            EXPECT_EQ(device.source, PortDevice::Source::File);
+            EXPECT_EQ(device.line, row.line);
+        }
+    }
+}
+
+// COM1's and COM2's problems (empty: usable), looked up as a user without
+// root when `asNobody` (root reads any file), in a child that tells them on
+// a pipe.
+std::pair<std::string, std::string> problems(bool asNobody)
+{
+    const auto lookUp = [] {
+        return std::pair(portDevice("COM1").problem, portDevice("COM2").problem);
+    };
+    if (!asNobody || geteuid() != 0)
+        return lookUp();
+    int fds[2];
+    if (pipe(fds) != 0)
+        throw std::runtime_error("pipe failed");
+    const pid_t child = fork();
+    if (child == 0) {
+        if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)
+            _exit(1);
+        const auto [com1, com2] = lookUp();
+        const std::string both = com1 + '\n' + com2;
+        _exit(write(fds[1], both.data(), both.size()) == static_cast<ssize_t>(both.size()) ? 0 : 1);
+    }
+    close(fds[1]);
+    std::string both;
+    char buffer[256];
+    for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;)
+        both.append(buffer, static_cast<std::size_t>(n));
+    close(fds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    const auto newline = both.find('\n');
+    return {both.substr(0, newline), newline == std::string::npos ? "" : both.substr(newline + 1)};
+}
+
+TEST(DeviceMap, APortsFileThatCannotBeReadLeavesEveryPortWithoutADevice)
+{
+    // What takes the place of ports.conf, and what COM1 and COM2 then meet.
+    // A look-up that waited on a FIFO or read /dev/zero to its end would
+    // never answer (the test's time limit catches it).
+    namespace fs = std::filesystem;
+    struct Row {
+        const char *what;
+        std::function<void(const fs::path &)> make;
+        const char *problem; // for both ports; empty: COM1 maps to /dev/ttyUSB0
+        bool asNobody = false;
+    };
+    const auto text = [](std::string content) {
+        return [content](const fs::path &path) { std::ofstream(path) << content; };
+    };
+    std::string large(1024 * 1024, '#');
+    large.replace(0, 18, "COM1=/dev/ttyUSB0\n");
+    std::string atLimit(maxPortsFileSize, '#');
+    atLimit.replace(atLimit.size() - 18, 18, "\nCOM1=/dev/ttyUSB0");
+    const Row rows[] = {
+        {"a FIFO", [](const fs::path &path) { mkfifo(path.c_str(), 0600); },
+         "a FIFO, not a regular file"},
+        {"a directory", [](const fs::path &path) { fs::create_directory(path); },
+         "a directory, not a regular file"},
+        {"a link to /dev/zero", [](const fs::path &path) { fs::create_symlink("/dev/zero", path); },
+         "a device, not a regular file"},
+        {"a link to nothing",
+         [](const fs::path &path) { fs::create_symlink(path.string() + ".gone", path); },
+         "a link to a missing file"},
+        {"1 MiB", text(large), "larger than 64 KiB"},
+        {"unreadable",
+         [](const fs::path &path) {
+             std::ofstream(path) << "COM1=/dev/ttyUSB0\n";
+             fs::permissions(path, fs::perms::none);
+             fs::permissions(path.parent_path().parent_path(), fs::perms::all);
+         },
+         "Permission denied", true},
+        {"64 KiB", text(atLimit), ""},
+        {"a link to a file",
+         [](const fs::path &path) {
+             std::ofstream(path.string() + ".real") << "COM1=/dev/ttyUSB0\n";
+             fs::create_symlink(path.string() + ".real", path);
+         },
+         ""},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        const PortsFileFixture file("");
+        fs::remove(file.path());
+        row.make(file.path());
+        const auto [com1, com2] = problems(row.asNobody);
+        EXPECT_EQ(com1, row.problem);
+        if (*row.problem != '\0') {
+            EXPECT_EQ(com2, row.problem);
+            if (row.asNobody)
+                continue;
+            const PortDevice device = portDevice("COM2");
+            EXPECT_EQ(device.path, "");
+            EXPECT_EQ(device.file, file.path());
+        } else {
+            EXPECT_EQ(portDevice("COM1").path, "/dev/ttyUSB0");
+        }
     }
 }
 

@@ -106,7 +106,19 @@ struct MapRow {
     Target com1Target, com2Target;
     const char *skipped; // what is said of an unusable line, after the file's name
     const wchar_t *appDataName = L"appdata";
+    bool besideInUtf16 = false; // saved as Notepad's "Unicode": UTF-16 LE with its BOM
 };
+
+// `text` (ASCII) as UTF-16 LE with its byte order mark.
+std::string utf16(std::string_view text)
+{
+    std::string bytes = "\xFF\xFE";
+    for (const char c : text) {
+        bytes += c;
+        bytes += '\0';
+    }
+    return bytes;
+}
 
 void PrintTo(const MapRow &row, std::ostream *out)
 {
@@ -117,7 +129,7 @@ const MapRow mapRows[] = {
     {"BesideTheProgram",
      "\xEF\xBB\xBF# the bench's adapters\r\n; COM1=COM3 is the old one\r\n\r\n"
      "  COM1 =  COM7 \r\nCOM2 = /dev/ttyUSB1\r\n\tCOM2=\\\\.\\COM12\r\n",
-     nullptr, nullptr, Com7, Com12, "line 5: not a COMn=device line; skipped"},
+     nullptr, nullptr, Com7, Com12, nullptr},
     {"InAppDataWhenNoneIsBesideTheProgram", nullptr, "COM1=COM7\nCOM2=com12\n", nullptr, Com7,
      Com12, nullptr},
     {"BesideTheProgramHidesAppData", "COM1=COM12\r\n", "COM1=COM7\r\nCOM2=COM7\r\n", nullptr, Com12,
@@ -125,6 +137,8 @@ const MapRow mapRows[] = {
     // Korean is no part of code page 950: the short name stands in for it.
     {"InAppDataThatTheCodePageCannotSpell", nullptr, "COM1=COM12\nCOM2=COM7\n", nullptr, Com12,
      Com7, nullptr, L"appdata-\uD55C"},
+    {"UnicodeBesideTheProgramInAnyCase", "com1=com7\r\n Com2 = \\\\.\\COM12 # the spare\r\n",
+     nullptr, nullptr, Com7, Com12, nullptr, L"appdata", true},
     {"TheVariableBeforeTheFile", "COM1=COM12\r\nCOM2=\\\\.\\COM12\r\n", "COM1=COM12\r\n",
      "\\\\.\\COM7", Com7, Com12, nullptr},
 };
@@ -145,7 +159,8 @@ TEST_P(DeviceMap, OpenSendsToTheMappedDevice)
 {
     const MapRow &row = GetParam();
     if (row.beside)
-        ProgramFolder::write(folder.besideFile(), row.beside);
+        ProgramFolder::write(folder.besideFile(),
+                             row.besideInUtf16 ? utf16(row.beside) : std::string(row.beside));
     if (row.appData)
         ProgramFolder::write(folder.appDataFile(), row.appData);
     const ScopedVariable com1(L"COM1", row.com1 ? std::optional(wide(row.com1)) : std::nullopt);
@@ -227,6 +242,9 @@ const FailureRow failureRows[] = {
     {"MissingStandardPort", nullptr, nullptr, nullptr, 1, "Comm Error", "\\\\.\\COM2",
      Source::Default, ERROR_FILE_NOT_FOUND,
      "; name its device in %APPDATA% (COM2=COM7) or in the COM2 variable"},
+    {"MissingStandardPortBesideAFile", nullptr, "COM1=COM7\r\n", nullptr, 1, "Comm Error",
+     "\\\\.\\COM2", Source::Default, ERROR_FILE_NOT_FOUND,
+     "; name its device in %BESIDE% (COM2=COM7) or in the COM2 variable"},
     {"NotASerialPort", "COM97", nullptr, "COM97", 0, "Set Error", "\\\\.\\COM97", Source::Variable,
      0, "; not a serial port"},
 };
@@ -263,6 +281,8 @@ TEST_P(OpenFailure, OneLineOnStandardErrorNamesTheDeviceItsSourceAndTheReason)
     std::string advice = row.advice;
     if (const auto at = advice.find("%APPDATA%"); at != std::string::npos)
         advice.replace(at, 9, narrow(folder.appDataFile()));
+    if (const auto at = advice.find("%BESIDE%"); at != std::string::npos)
+        advice.replace(at, 8, narrow(folder.besideFile()));
     const auto lines = fileLines(folder.errors());
     ASSERT_EQ(lines.size(), 1u) << ::testing::PrintToString(lines);
     const std::string &line = lines[0];
@@ -277,5 +297,17 @@ TEST_P(OpenFailure, OneLineOnStandardErrorNamesTheDeviceItsSourceAndTheReason)
 
 INSTANTIATE_TEST_SUITE_P(Devices, OpenFailure, ::testing::ValuesIn(failureRows),
                          [](const auto &info) { return std::string(info.param.name); });
+
+// A run that asks for an ANSI code page (--ansi-code-page=N) runs in it, so
+// that the tables above were seen there.
+TEST(CodePage, IsTheOneTheRunAsksFor)
+{
+    const std::wstring_view line = GetCommandLineW();
+    constexpr std::wstring_view option = L"--ansi-code-page=";
+    const auto at = line.find(option);
+    if (at == std::wstring_view::npos)
+        GTEST_SKIP() << "no code page asked for; this run has " << GetACP();
+    EXPECT_EQ(std::to_wstring(GetACP()), line.substr(at + option.size(), 5));
+}
 
 } // namespace

@@ -2,6 +2,7 @@
 // unchanged message box, for the failures a user can meet without root:
 // a missing device, one held by another handle, and a file that is no
 // serial port.
+#include "device_map.h"
 #include "message_recorder.h"
 #include "port.h"
 #include "ports_file.h"
@@ -10,9 +11,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -26,8 +29,8 @@ TEST(OpenFailure, OneLineOnStandardErrorSaysWhy)
     HANDLE holder = INVALID_HANDLE_VALUE;
     {
         PortMapping map("COM2", held.path());
-        holder = CreateFileA("COM2", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                             nullptr);
+        holder = CreateFileA(portDevice("COM2").path.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                             nullptr, OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(holder, INVALID_HANDLE_VALUE);
     }
     char plainFile[] = "/tmp/comterm-plain-XXXXXX";
@@ -102,6 +105,50 @@ TEST(OpenFailure, OneLineOnStandardErrorSaysWhy)
     }
     CloseHandle(holder);
     unlink(plainFile);
+}
+
+TEST(OpenFailure, WhatNamesThePortButCannotBeUsedFailsTheOpenAndSaysWhy)
+{
+    // The standard device is never tried: its open would give another line
+    // (or, where it exists and opens, no Comm Error).
+    struct Row {
+        const char *what;
+        const char *file;     // the ports file's text; null: a directory in its place
+        const char *variable; // COM1's; null: unset
+        std::string line;     // with '@' for the ports file
+    };
+    const Row rows[] = {
+        {"a line without '='", "# mine\nCOM1 /dev/ttyUSB0\n", nullptr,
+         "comterm: COM1 (from @ line 2): no '=' after COM1\n"},
+        {"COM1=COM2", "com1=COM2\n", nullptr,
+         "comterm: COM1 (from @ line 1): not an absolute path: COM2\n"},
+        {"a directory", nullptr, nullptr,
+         "comterm: COM1 (from @): a directory, not a regular file\n"},
+        {"the variable", "COM1=/dev/ttyUSB0\n", "ttyUSB0",
+         "comterm: COM1 (from the COM1 variable): not an absolute path: ttyUSB0\n"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        const PortsFileFixture ports(row.file != nullptr ? row.file : "");
+        if (row.file == nullptr) {
+            unlink(ports.path().c_str());
+            mkdir(ports.path().c_str(), 0700);
+        }
+        const PortMapping variable("COM1", row.variable != nullptr
+                                               ? std::optional<std::string>(row.variable)
+                                               : std::nullopt);
+        MessageRecorder messages;
+        testing::internal::CaptureStderr();
+        serial::openPort(0);
+        std::string expected = row.line;
+        if (const auto at = expected.find('@'); at != std::string::npos)
+            expected.replace(at, 1, ports.path());
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), expected);
+        EXPECT_FALSE(serial::isOpen());
+        EXPECT_EQ(messages.take(), std::vector{commError});
+        serial::closePort();
+        rmdir(ports.path().c_str());
+    }
 }
 
 } // namespace

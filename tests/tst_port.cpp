@@ -2,6 +2,7 @@
 // open, receive, and close-and-exit (sends are in tst_port_send.cpp). The
 // same scenarios run natively on Linux and, built for Windows, under Wine
 // against the system's own serial API.
+#include "device_map.h"
 #include "port_fixture.h"
 
 #include <string>
@@ -54,8 +55,8 @@ TEST_F(Port, OpeningAPortHeldByAnotherHandleFails)
 {
     if (runningOnWine())
         GTEST_SKIP() << "Wine lets a second handle open a COM port that is open with share mode 0";
-    HANDLE other =
-        CreateFileA("COM2", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE other = CreateFileA(portDevice("COM2").path.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                               nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(other, INVALID_HANDLE_VALUE);
     serial::openPort(1);
     EXPECT_EQ(messages.take(), std::vector{commError});
@@ -125,8 +126,8 @@ struct Ending {
 
 void recordEnding(int status)
 {
-    HANDLE port =
-        CreateFileA("COM1", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE port = CreateFileA(portDevice("COM1").path.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
     const bool free = port != INVALID_HANDLE_VALUE;
     if (free)
         CloseHandle(port);

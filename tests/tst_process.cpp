@@ -126,6 +126,7 @@ const CommandLine commandLines[] = {
      {},
      nullptr},
     {"UnknownOption", {"--bogus"}, DisplayIs::Unset, 2, "", {}, "--bogus"},
+    {"HelpWithAnExtraArgument", {"--help", "extra"}, DisplayIs::Unset, 2, "", {}, "extra"},
     {"UnservedDisplay", {}, DisplayIs::Unserved, 1, "", {}, "no display"},
     {"NoDisplay", {}, DisplayIs::Unset, 1, "", {}, "DISPLAY and WAYLAND_DISPLAY are not set"},
 };

@@ -19,10 +19,18 @@ constexpr const char *usage =
     "Sends text to and receives text from a device on a serial line, in one window.\n"
     "\n"
     "The window offers COM1 and COM2. Each is the device that its variable (COM1,\n"
-    "COM2) names; else the one a COMn=device line names in the ports file\n"
-    "~/.config/comterm/ports.conf (or $XDG_CONFIG_HOME/comterm/ports.conf); else\n"
-    "/dev/ttyS0 and /dev/ttyS1. Text goes to the line in the character set of the\n"
-    "locale (LC_ALL, LC_CTYPE, LANG).\n"
+    "COM2) names; else the one its line names in the ports file\n"
+    "~/.config/comterm/ports.conf (or $XDG_CONFIG_HOME/comterm/ports.conf):\n"
+    "\n"
+    "  COM1=/dev/ttyUSB0 baud=115200 parity=e   # a blank then '#' starts a comment\n"
+    "  com2=\"/dev/serial/by-id/usb-My Adapter-if00\"\n"
+    "\n"
+    "The port's name in any case, '=', an absolute path (in double quotes when it\n"
+    "holds blanks), then its line settings, if any; the last line for a port\n"
+    "counts. A line, variable or file that names a port but cannot be used makes\n"
+    "its open fail and say why. Only a port that nothing names is /dev/ttyS0 or\n"
+    "/dev/ttyS1. Text goes to the line in the character set of the locale\n"
+    "(LC_ALL, LC_CTYPE, LANG).\n"
     "\n"
     "  --help     show this text and end\n"
     "  --version  show the version and end\n";
@@ -68,15 +76,15 @@ int refuse(const std::string &what)
 
 std::optional<int> answerCommandLine(int argc, char **argv)
 {
+    // Every argument is checked before one is answered: "--help extra" is
+    // refused, not half understood.
+    const char *answer = nullptr;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
-        if (arg == "--help") {
-            std::fputs(usage, stdout);
-            return 0;
-        }
-        if (arg == "--version") {
-            std::fputs("comterm " COMTERM_VERSION_STRING "\n", stdout);
-            return 0;
+        if (arg == "--help" || arg == "--version") {
+            if (answer == nullptr)
+                answer = argv[i];
+            continue;
         }
         if (arg.size() < 2 || arg[0] != '-')
             return refuse("unexpected argument " + std::string(arg));
@@ -92,7 +100,13 @@ std::optional<int> answerCommandLine(int argc, char **argv)
             continue;
         return refuse("unknown option " + std::string(arg));
     }
-    return std::nullopt;
+    if (answer == nullptr)
+        return std::nullopt;
+    if (std::string_view(answer) == "--help")
+        std::fputs(usage, stdout);
+    else
+        std::fputs("comterm " COMTERM_VERSION_STRING "\n", stdout);
+    return 0;
 }
 
 namespace {
