@@ -74,7 +74,7 @@ windows: deps
 # The tests that drive the real comterm.exe: its window, its device map and
 # its end with the user's session.
 WINDOW_TESTS = tst_window_win32 tst_window_win32_send tst_window_win32_exit tst_window_win32_dpi \
-	tst_device_map_win32 tst_end_session_win32
+	tst_device_map_win32 tst_end_session_win32 tst_window_win32_title
 # Their runs: one of them again on three other screen sizes, and the device
 # map again where the ANSI code page is UTF-8.
 WINDOW_TEST_RUNS = $(WINDOW_TESTS) tst_window_win32_dpi_small_screen tst_window_win32_dpi_200 \

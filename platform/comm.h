@@ -95,7 +95,9 @@ inline constexpr DWORD RTS_CONTROL_TOGGLE = 3;
 // read from and written to the terminal as follows; `tio` is the whole
 // termios they were read from, so that SetCommState writes every other
 // setting back exactly as it was.
-//   BaudRate, ByteSize, Parity, StopBits  speed and framing (c_cflag)
+//   BaudRate, ByteSize, Parity, StopBits  speed and framing (c_cflag); a
+//                                         rate outside the Bnnn table goes
+//                                         as BOTHER through termios2
 //   fOutX                                 IXON: the device's XOFF/XON hold output
 //   fInX                                  IXOFF: XOFF/XON sent when input fills
 //   fOutxCtsFlow, RTS_CONTROL_HANDSHAKE   CRTSCTS
@@ -171,6 +173,30 @@ BOOL GetCommState(HANDLE port, LPDCB dcb);
 // with. Fails with ERROR_INVALID_PARAMETER for a value the line cannot take,
 // and when the device refuses the settings.
 BOOL SetCommState(HANDLE port, LPDCB dcb);
+
+// Sets in `dcb` the line settings that `def` names, in the words of Windows'
+// mode command, and nothing else, with two exceptions: XON/XOFF and every
+// kind of hardware flow control are turned off unless named (DTR and RTS
+// then read as on), and a rate of 110 brings 2 stop bits unless stop= says
+// otherwise. Names and values are case-insensitive; a leading port name
+// ("COM1" or "COM1:") is allowed and ignored. Two forms, not mixed:
+//   baud=b      bits per second: any rate above 0; 11, 15, 30, 60, 12, 24,
+//               48, 96 and 19 stand for 110 to 19200 as in the mode command
+//   parity=p    n, e, o, m or s      data=d   5 to 8     stop=s  1, 1.5, 2
+//   xon=on|off  XON/XOFF both ways   octs=on|off, odsr=on|off  output flow
+//               control by CTS, DSR  idsr=on|off  DSR sensitivity
+//   dtr=on|off|hs  rts=on|off|hs|tg  to=on|off (a timeout matter: no effect
+//               on the DCB)
+// or the older "b[,p[,d[,s[,x|p]]]]" ("96,n,8,1"), whose last field turns on
+// XON/XOFF (x) or every hardware handshake (p).
+// Which of the values the port can take is for SetCommState to say. Fails
+// with ERROR_INVALID_PARAMETER, leaving `dcb` as it was, for a field it does
+// not know, a value out of range, a field without '=', or the forms mixed.
+BOOL BuildCommDCBA(LPCSTR def, LPDCB dcb);
+
+// Asks for driver queues of the given sizes. Linux's own queues hold more
+// than a serial terminal needs, so a port that is open accepts any size.
+BOOL SetupComm(HANDLE port, DWORD inQueue, DWORD outQueue);
 
 // The port's timeouts, as last set (all 0 after the open).
 BOOL GetCommTimeouts(HANDLE port, LPCOMMTIMEOUTS timeouts);

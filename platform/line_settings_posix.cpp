@@ -77,9 +77,10 @@ void readLineSettings(const termios &tio, DCB &dcb)
 
 bool writeLineSettings(termios &tio, const DCB &dcb)
 {
-    speed_t speed;
-    if (!speedOf(dcb.BaudRate, speed) || dcb.ByteSize < 5 || dcb.ByteSize > 8 ||
-        dcb.Parity > SPACEPARITY || (dcb.StopBits != ONESTOPBIT && dcb.StopBits != TWOSTOPBITS))
+    speed_t speed = 0;
+    const bool tableRate = speedOf(dcb.BaudRate, speed);
+    if (dcb.BaudRate == 0 || dcb.ByteSize < 5 || dcb.ByteSize > 8 || dcb.Parity > SPACEPARITY ||
+        (dcb.StopBits != ONESTOPBIT && dcb.StopBits != TWOSTOPBITS))
         return false;
     if (!dcb.fBinary || dcb.fOutxDsrFlow || dcb.fDsrSensitivity || dcb.fErrorChar || dcb.fNull ||
         dcb.fAbortOnError || dcb.fDtrControl == DTR_CONTROL_HANDSHAKE ||
@@ -117,7 +118,11 @@ bool writeLineSettings(termios &tio, const DCB &dcb)
     termios wanted = tio;
     wanted.c_cflag = (wanted.c_cflag & ~framingBits) | cflag;
     wanted.c_iflag = (wanted.c_iflag & ~flowInputBits) | iflag;
-    if (cfsetispeed(&wanted, speed) != 0 || cfsetospeed(&wanted, speed) != 0)
+    // One rate both ways, as Windows has: no separate input rate.
+    wanted.c_cflag &= ~tcflag_t(CIBAUD);
+    if (!tableRate)
+        wanted.c_cflag = (wanted.c_cflag & ~tcflag_t(CBAUD)) | otherRateCode;
+    else if (cfsetispeed(&wanted, speed) != 0 || cfsetospeed(&wanted, speed) != 0)
         return false;
     tio = wanted;
     return true;

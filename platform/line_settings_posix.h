@@ -20,13 +20,22 @@ void makeRaw(termios &tio);
 inline constexpr tcflag_t framingBits = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS;
 inline constexpr tcflag_t flowInputBits = IXON | IXOFF | IXANY | INPCK;
 
+// The speed code of a rate outside the Bnnn table (the kernel's BOTHER): the
+// rate itself then travels apart, through termios2 (line_speed_posix.h).
+inline constexpr tcflag_t otherRateCode = CBAUDEX;
+inline bool hasOtherRate(const termios &tio)
+{
+    return (tio.c_cflag & CBAUD) == otherRateCode;
+}
+
 // Reads the DCB's fields from `tio` into `dcb` (as comm.h's DCB lists them),
-// together with `tio` itself. A speed the layer does not offer reads as 0;
+// together with `tio` itself. A speed outside the Bnnn table reads as 0;
 // DTR and RTS read as on unless RTS is the handshake line.
 void readLineSettings(const termios &tio, DCB &dcb);
 
 // Writes the DCB's fields from `dcb` into `tio`, leaving every other bit as
-// it is and clearing IXANY. False, with `tio` unchanged, for a value the
-// layer does not offer: a baud rate not in its table, a byte size outside 5
+// it is and clearing IXANY and a separate input rate. A rate outside the
+// Bnnn table is written as otherRateCode. False, with `tio` unchanged, for a
+// value the layer does not offer: a rate of 0, a byte size outside 5
 // to 8, an unknown parity, 1.5 stop bits, or a flag termios has no means for.
 bool writeLineSettings(termios &tio, const DCB &dcb);

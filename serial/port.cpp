@@ -30,7 +30,13 @@ BOOL WINAPI writeCommState(HANDLE port, LPDCB dcb)
     return SetCommState(port, dcb);
 }
 
+BOOL WINAPI readCommState(HANDLE port, LPDCB dcb)
+{
+    return GetCommState(port, dcb);
+}
+
 CommStateFunction setCommState = &writeCommState;
+CommStateFunction getCommState = &readCommState;
 std::chrono::milliseconds stallLimit = sendStallLimit;
 
 // A box with its fixed first line and, after a blank line, the reason.
@@ -45,6 +51,40 @@ std::string duration(std::chrono::milliseconds limit)
 {
     return limit.count() % 1000 == 0 ? std::to_string(limit.count() / 1000) + " s"
                                      : std::to_string(limit.count()) + " ms";
+}
+
+// The open port's title (see openPortTitle), set when an open succeeds.
+std::string openTitle;
+
+// The line as the title shows it: "115200 7-E-2".
+std::string lineText(DWORD rate, const DCB &line)
+{
+    constexpr char parities[] = "NOEMS";
+    constexpr const char *stops[] = {"1", "1.5", "2"};
+    const char parity = line.Parity < 5 ? parities[line.Parity] : '?';
+    const char *stop = line.StopBits < 3 ? stops[line.StopBits] : "?";
+    return std::to_string(rate) + ' ' + std::to_string(int{line.ByteSize}) + '-' + parity + '-' +
+           stop;
+}
+
+// A device as the user names it: COM7 for Windows' \\.\COM7.
+std::string shownDevice(const std::string &path)
+{
+    constexpr std::string_view devicePrefix = "\\\\.\\";
+    if (path.compare(0, devicePrefix.size(), devicePrefix) == 0)
+        return path.substr(devicePrefix.size());
+    return path;
+}
+
+// Settings the port's line is given that BuildCommDCBA cannot read: writes
+// why to standard error, as the other open failures do, and returns it.
+std::string reportSettingsNotUnderstood(const std::string &name, const PortDevice &device)
+{
+    const std::string reason =
+        describePort(name, device) + ": line settings not understood: " + device.settings;
+    std::fputs(("comterm: " + reason + "\n").c_str(), stderr);
+    std::fflush(stderr);
+    return reason;
 }
 
 } // namespace
@@ -70,24 +110,46 @@ void openPort(int index)
     portText().reset();
     const std::string name = portName(index);
     const PortDevice device = portDevice(name);
+    // Read once on a scratch DCB, so that settings nobody can apply open
+    // nothing; applied for real below, on what the driver holds.
+    const auto applySettings = [&device](DCB &dcb) {
+        return device.settings.empty() || BuildCommDCBA(device.settings.c_str(), &dcb);
+    };
+    if (DCB scratch{}; !applySettings(scratch)) {
+        report(commErrorText, commErrorCaption, reportSettingsNotUnderstood(name, device));
+        return;
+    }
     hCOM = CreateFileA(device.path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                        0, nullptr);
     if (hCOM == INVALID_HANDLE_VALUE) {
         report(commErrorText, commErrorCaption, reportOpenFailure(name, device));
         return;
     }
+    // A driver that keeps its own queue size is no failure.
+    SetupComm(hCOM, inputQueueSize, 4096);
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
-    bool configured = GetCommState(hCOM, &dcb) != FALSE;
+    bool configured = getCommState(hCOM, &dcb) != FALSE;
     if (configured) {
         defineLine(dcb);
-        configured = setCommState(hCOM, &dcb) != FALSE;
+        configured = applySettings(dcb) && setCommState(hCOM, &dcb) != FALSE;
     }
     if (!configured) {
         const std::string reason = reportOpenFailure(name, device);
         closePort();
         report(setErrorText, setErrorCaption, reason);
+        return;
     }
+    // The rate as the driver runs it (a UART may only come close); the
+    // framing as set, which a pseudo-terminal does not keep.
+    DCB running = dcb;
+    const DWORD rate = GetCommState(hCOM, &running) ? running.BaudRate : dcb.BaudRate;
+    openTitle = name + " (" + shownDevice(device.path) + ") " + lineText(rate, dcb);
+}
+
+std::string openPortTitle()
+{
+    return isOpen() ? openTitle : std::string();
 }
 
 void defineLine(DCB &dcb)
@@ -229,6 +291,11 @@ void setEndProcess(EndProcessFunction end)
 void setCommStateWriter(CommStateFunction write)
 {
     setCommState = write != nullptr ? write : &writeCommState;
+}
+
+void setCommStateReader(CommStateFunction read)
+{
+    getCommState = read != nullptr ? read : &readCommState;
 }
 
 void setSendStallLimit(std::chrono::milliseconds limit)

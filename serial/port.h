@@ -49,18 +49,30 @@ bool isOpen();
 // "COM1" for index 0, "COM2" for index 1, and so on.
 std::string portName(int index);
 
+// The input queue open asks the driver for: at 115200 baud a device fills
+// 64 KiB in about five seconds, so that much may come between two receives.
+inline constexpr DWORD inputQueueSize = 64 * 1024;
+
 // Opens the port at selector index `index` exclusively, through the device
 // map (device_map.h), and defines its whole line: 9600 baud, 8 data bits, no
 // parity, 1 stop bit, binary, and no handshaking of any kind (see
 // defineLine), so that flow control another program left on the port can
-// neither swallow the device's 0x11 and 0x13 nor hold a send. The settings
-// the driver holds besides (XON/XOFF characters and limits, and the like) are
-// kept. A port that is already open is closed first.
-// A device that cannot be opened shows "Comm Error"; settings that cannot be
-// read or are refused show "Set Error" and close the port again. Either box
-// gives the reason that reportOpenFailure (open_failure.h) writes to
-// standard error.
+// neither swallow the device's 0x11 and 0x13 nor hold a send; then the line
+// settings the map gives the port ("baud=115200 parity=e", read by
+// BuildCommDCBA) change what they name. The settings the driver holds
+// besides (XON/XOFF characters and limits, and the like) are kept. A port
+// that is already open is closed first.
+// Settings BuildCommDCBA does not understand show "Comm Error" before
+// anything is opened, as does a device that cannot be opened; settings that
+// cannot be read or are refused show "Set Error" and close the port again.
+// Each box gives, after its fixed text, the reason written to standard error.
 void openPort(int index);
+
+// The open port for the window's title: its name, its device as the user
+// names it, and its line: "COM1 (/dev/ttyUSB0) 115200 8-N-1", with the
+// rate the driver reports and parity as N, O, E, M or S. Empty while no
+// port is open.
+std::string openPortTitle();
 
 // How a send ended.
 enum class SendEnd {
@@ -137,11 +149,13 @@ void closePort();
 using EndProcessFunction = void (*)(int status);
 void setEndProcess(EndProcessFunction end);
 
-// The function open writes the line settings with: SetCommState unless
-// replaced. Tests replace it to look at every field open asks for, beyond
-// what a pseudo-terminal keeps.
+// The functions open reads and writes the line settings with: GetCommState
+// and SetCommState unless replaced (null puts them back). Tests replace them
+// to hand open settings a pseudo-terminal cannot hold and to look at every
+// field open asks for.
 using CommStateFunction = BOOL(WINAPI *)(HANDLE, LPDCB);
 void setCommStateWriter(CommStateFunction write);
+void setCommStateReader(CommStateFunction read);
 
 // How long a send may go without the line taking a byte: sendStallLimit
 // unless replaced. Tests shorten it; zero puts sendStallLimit back.

@@ -178,9 +178,14 @@ class Program : public ::testing::Test {
         for (int i = 0; i < xcb_query_tree_children_length(tree); ++i) {
             auto *name = xcb_get_property_reply(
                 c, xcb_get_property(c, 0, children[i], utf8Name, XCB_ATOM_ANY, 0, 64), nullptr);
-            if (name != nullptr &&
-                std::string(static_cast<const char *>(xcb_get_property_value(name)),
-                            xcb_get_property_value_length(name)) == title)
+            // The form's title names the open port before its own: "COM1 (...) - Form1".
+            const std::string text =
+                name == nullptr
+                    ? std::string()
+                    : std::string(static_cast<const char *>(xcb_get_property_value(name)),
+                                  xcb_get_property_value_length(name));
+            if (name != nullptr && (text == title || (text.size() > title.size() + 3 &&
+                                                      text.ends_with(" - " + title))))
                 found.push_back(children[i]);
             free(name);
         }

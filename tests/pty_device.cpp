@@ -1,4 +1,5 @@
 #include "device.h"
+#include "line_speed_posix.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -127,11 +128,10 @@ std::string PtyDevice::lineSettings() const
     termios tio{};
     if (::tcgetattr(slave_, &tio) != 0)
         return "unknown";
-    const speed_t speed = cfgetospeed(&tio);
-    const char *baud = speed == B9600 ? "9600" : speed == B19200 ? "19200" : "other";
     const char sizes[] = {'5', '6', '7', '8'};
     const char parity = (tio.c_cflag & PARENB) ? ((tio.c_cflag & PARODD) ? 'O' : 'E') : 'N';
-    std::string settings = std::string(baud) + ' ' + sizes[(tio.c_cflag & CSIZE) / CS6] + parity +
+    std::string settings = std::to_string(terminalRate(slave_)) + ' ' +
+                           sizes[(tio.c_cflag & CSIZE) / CS6] + parity +
                            ((tio.c_cflag & CSTOPB) ? '2' : '1');
     for (const auto &[bit, name] : {std::pair{IXON, " ixon"}, {IXOFF, " ixoff"}, {IXANY, " ixany"}})
         if (tio.c_iflag & bit)

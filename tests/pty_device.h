@@ -39,7 +39,7 @@ class PtyDevice {
     void fillLine();
     // Unplugs the device: closes the master.
     void unplug();
-    // The line's speed and framing as the program left them, as "9600 8N1",
+    // The line's rate and framing as the program left them, as "9600 8N1",
     // followed by the flow control still on: " ixon ixoff ixany crtscts".
     std::string lineSettings() const;
 

@@ -162,18 +162,36 @@ TEST(Comm, OpenMakesTheLineRawAndSettingsChangeOnlyTheFraming)
     EXPECT_TRUE(after.c_iflag & IXOFF);
     EXPECT_EQ(after.c_lflag & ICANON, 0u) << "the line stays raw";
 
-    // Refused: 7-E-1, which a pseudo-terminal does not take (it keeps 8 bits
-    // and no parity), and a rate the layer does not offer.
-    DCB refused = dcb;
-    refused.ByteSize = 7;
-    refused.Parity = EVENPARITY;
-    DCB unknownRate = dcb;
-    unknownRate.BaudRate = 12345;
-    for (DCB *bad : {&refused, &unknownRate}) {
+    // A rate outside the termios table runs as asked and reads back as such;
+    // a pseudo-terminal takes any framing (it keeps 8 bits and no parity).
+    DCB odd = dcb;
+    odd.BaudRate = 250000;
+    odd.ByteSize = 7;
+    odd.Parity = EVENPARITY;
+    odd.StopBits = TWOSTOPBITS;
+    for (int time = 1; time <= 2; ++time) // the C library's own read-back differs the second
+        ASSERT_TRUE(SetCommState(port, &odd)) << time;
+    EXPECT_EQ(device.lineSettings(), "250000 8N2 ixoff crtscts");
+    DCB back{};
+    ASSERT_TRUE(GetCommState(port, &back));
+    EXPECT_EQ(back.BaudRate, 250000u);
+    ASSERT_TRUE(SetCommState(port, &dcb));
+    EXPECT_EQ(device.lineSettings(), "9600 8N1 ixoff crtscts") << "back from BOTHER";
+
+    // Refused: what termios has no means for, and no rate at all.
+    DCB oneAndAHalf = dcb;
+    oneAndAHalf.StopBits = ONE5STOPBITS;
+    DCB dsrFlow = dcb;
+    dsrFlow.fOutxDsrFlow = TRUE;
+    DCB noRate = dcb;
+    noRate.BaudRate = 0;
+    for (DCB *bad : {&oneAndAHalf, &dsrFlow, &noRate}) {
         EXPECT_FALSE(SetCommState(port, bad));
         EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
     }
+    EXPECT_TRUE(SetupComm(port, 65536, 4096)) << "the kernel's queues are used";
     EXPECT_TRUE(CloseHandle(port));
+    EXPECT_FALSE(SetupComm(INVALID_HANDLE_VALUE, 65536, 4096));
 }
 
 TEST(Comm, AnythingButATerminalHasNoSettings)

@@ -54,13 +54,20 @@ TEST(LineSettings, EveryBaudRateTranslatesToItsSpeedAndBack)
         readLineSettings(tio, back);
         EXPECT_EQ(back.BaudRate, baud);
     }
-    // Rates the layer does not offer are refused and change nothing; a speed
-    // it does not know reads as 0.
-    for (const DWORD baud : {0u, 1u, 14400u, 56000u, 128000u, 256000u, 4000001u}) {
+    // Other rates go as BOTHER, the rate itself apart (termios2), with no
+    // separate input rate left over; no rate at all is refused and changes
+    // nothing. A speed outside the table reads as 0 from termios alone.
+    for (const DWORD baud : {1u, 14400u, 56000u, 250000u, 4000001u}) {
         termios tio = filled(true);
-        EXPECT_FALSE(writeLineSettings(tio, lineSettings(baud, 8, NOPARITY, ONESTOPBIT))) << baud;
-        EXPECT_EQ(tio.c_cflag, filled(true).c_cflag) << baud;
+        ASSERT_TRUE(writeLineSettings(tio, lineSettings(baud, 8, NOPARITY, ONESTOPBIT))) << baud;
+        EXPECT_EQ(tio.c_cflag & (CBAUD | CIBAUD), tcflag_t(CBAUDEX)) << baud;
+        DCB back{};
+        readLineSettings(tio, back);
+        EXPECT_EQ(back.BaudRate, 0u);
     }
+    termios unchanged = filled(true);
+    EXPECT_FALSE(writeLineSettings(unchanged, lineSettings(0, 8, NOPARITY, ONESTOPBIT)));
+    EXPECT_EQ(unchanged.c_cflag, filled(true).c_cflag);
     termios hungUp = filled(false);
     cfsetospeed(&hungUp, B0);
     DCB back{};
@@ -86,7 +93,8 @@ TEST(LineSettings, EveryFramingTranslatesToItsBitsAndBack)
                     ASSERT_TRUE(writeLineSettings(tio, lineSettings(9600, size, parity, stop)));
                     EXPECT_EQ(tio.c_cflag & framingBits,
                               sizes[size - 5] | parities[parity] | stops[stop]);
-                    EXPECT_EQ(tio.c_cflag & ~framingBits, filled(start).c_cflag & ~framingBits);
+                    const tcflag_t others = ~(framingBits | CIBAUD);
+                    EXPECT_EQ(tio.c_cflag & others, filled(start).c_cflag & others);
                     DCB back{};
                     readLineSettings(tio, back);
                     EXPECT_EQ(int{back.ByteSize}, size);
@@ -197,6 +205,141 @@ TEST(LineSettings, FlowControlTranslatesToItsBitsAndBack)
             EXPECT_EQ(back.fOutxCtsFlow || back.fRtsControl == RTS_CONTROL_HANDSHAKE,
                       row.cflag != 0);
         }
+}
+
+} // namespace
+
+namespace {
+
+// The settings a driver may hold, every field other than any row names.
+DCB heldByTheDriver()
+{
+    DCB dcb{};
+    dcb.BaudRate = 1234;
+    dcb.ByteSize = 6;
+    dcb.Parity = SPACEPARITY;
+    dcb.StopBits = ONE5STOPBITS;
+    dcb.fBinary = FALSE;
+    dcb.fParity = TRUE;
+    dcb.fOutxCtsFlow = TRUE;
+    dcb.fOutxDsrFlow = TRUE;
+    dcb.fDtrControl = DTR_CONTROL_HANDSHAKE;
+    dcb.fDsrSensitivity = TRUE;
+    dcb.fTXContinueOnXoff = TRUE;
+    dcb.fOutX = TRUE;
+    dcb.fInX = TRUE;
+    dcb.fErrorChar = TRUE;
+    dcb.fNull = TRUE;
+    dcb.fRtsControl = RTS_CONTROL_TOGGLE;
+    dcb.fAbortOnError = TRUE;
+    return dcb;
+}
+
+void frame(DCB &d, DWORD baud, int size, int parity, int stop)
+{
+    d.BaudRate = baud;
+    d.ByteSize = BYTE(size);
+    d.Parity = BYTE(parity);
+    d.StopBits = BYTE(stop);
+}
+
+// The DCB's fields as one line, for comparing whole DCBs.
+std::string fieldsOf(const DCB &d)
+{
+    return std::to_string(d.BaudRate) + ' ' + std::to_string(d.ByteSize) + ' ' +
+           std::to_string(d.Parity) + ' ' + std::to_string(d.StopBits) + " bin" +
+           std::to_string(d.fBinary) + " par" + std::to_string(d.fParity) + " cts" +
+           std::to_string(d.fOutxCtsFlow) + " dsr" + std::to_string(d.fOutxDsrFlow) + " dtr" +
+           std::to_string(d.fDtrControl) + " sens" + std::to_string(d.fDsrSensitivity) + " txc" +
+           std::to_string(d.fTXContinueOnXoff) + " outx" + std::to_string(d.fOutX) + " inx" +
+           std::to_string(d.fInX) + " err" + std::to_string(d.fErrorChar) + " null" +
+           std::to_string(d.fNull) + " rts" + std::to_string(d.fRtsControl) + " abort" +
+           std::to_string(d.fAbortOnError);
+}
+
+TEST(BuildCommDCB, ChangesWhatTheSettingsNameAndTurnsFlowControlOffUnlessNamed)
+{
+    using Change = void (*)(DCB &);
+    // Each row: the settings and what they change in the driver's DCB beyond
+    // flow control, which is off (DTR and RTS on) unless named.
+    const std::pair<const char *, Change> rows[] = {
+        {"baud=115200 parity=e data=7 stop=2",
+         [](DCB &d) { frame(d, 115200, 7, EVENPARITY, TWOSTOPBITS); }},
+        {"  BAUD=250000\tParity=M  DATA=5 Stop=1.5 ",
+         [](DCB &d) { frame(d, 250000, 5, MARKPARITY, ONE5STOPBITS); }},
+        {"parity=n data=8 stop=1", [](DCB &d) { frame(d, 1234, 8, NOPARITY, ONESTOPBIT); }},
+        {"parity=o", [](DCB &d) { d.Parity = ODDPARITY; }},
+        {"baud=96", [](DCB &d) { d.BaudRate = 9600; }},
+        {"baud=110", [](DCB &d) { d.BaudRate = 110, d.StopBits = TWOSTOPBITS; }},
+        {"stop=1 baud=110", [](DCB &d) { d.BaudRate = 110, d.StopBits = ONESTOPBIT; }},
+        {"xon=on", [](DCB &d) { d.fOutX = d.fInX = TRUE; }},
+        {"octs=on rts=hs",
+         [](DCB &d) { d.fOutxCtsFlow = TRUE, d.fRtsControl = RTS_CONTROL_HANDSHAKE; }},
+        {"odsr=on idsr=on dtr=hs rts=tg to=on",
+         [](DCB &d) {
+             d.fOutxDsrFlow = d.fDsrSensitivity = TRUE, d.fDtrControl = DTR_CONTROL_HANDSHAKE;
+             d.fRtsControl = RTS_CONTROL_TOGGLE;
+         }},
+        {"dtr=off rts=off xon=off octs=off odsr=off idsr=off to=off",
+         [](DCB &d) { d.fDtrControl = DTR_CONTROL_DISABLE, d.fRtsControl = RTS_CONTROL_DISABLE; }},
+        {"COM3: baud=1200", [](DCB &d) { d.BaudRate = 1200; }},
+        {"", [](DCB &) {}},
+        // The older form, whose last field sets the handshake.
+        {"96,n,8,1", [](DCB &d) { frame(d, 9600, 8, NOPARITY, ONESTOPBIT); }},
+        {"com1:19200, e, 7", [](DCB &d) { frame(d, 19200, 7, EVENPARITY, d.StopBits); }},
+        {"12,o,7,2,x",
+         [](DCB &d) { frame(d, 1200, 7, ODDPARITY, TWOSTOPBITS), d.fOutX = d.fInX = TRUE; }},
+        {"48,n,8,1,P",
+         [](DCB &d) {
+             frame(d, 4800, 8, NOPARITY, ONESTOPBIT);
+             d.fOutxCtsFlow = d.fOutxDsrFlow = TRUE, d.fDtrControl = DTR_CONTROL_HANDSHAKE;
+             d.fRtsControl = RTS_CONTROL_HANDSHAKE;
+         }},
+    };
+    // Refused, changing nothing: unknown fields, values out of range, the
+    // forms mixed.
+    const char *const refused[] = {"speed=9600",
+                                   "baud",
+                                   "baud=",
+                                   "baud=0",
+                                   "baud=-9600",
+                                   "baud=96k",
+                                   "baud=4294967296",
+                                   "parity=x",
+                                   "parity=even",
+                                   "data=4",
+                                   "data=9",
+                                   "stop=3",
+                                   "stop=1.0",
+                                   "xon=yes",
+                                   "dtr=tg",
+                                   "to=1",
+                                   "baud=9600 parity",
+                                   "96,n,8,1 xon=on",
+                                   "96,n,8,1,z",
+                                   "96,n,8,1,x,x",
+                                   "96,,8",
+                                   "com0: baud=9600"};
+    for (const char *settings : refused) {
+        DCB dcb = heldByTheDriver();
+        SetLastError(ERROR_SUCCESS);
+        EXPECT_FALSE(BuildCommDCBA(settings, &dcb)) << settings;
+        EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER) << settings;
+        EXPECT_EQ(fieldsOf(dcb), fieldsOf(heldByTheDriver())) << settings;
+    }
+    for (const auto &[settings, change] : rows) {
+        SCOPED_TRACE(std::string("settings \"") + settings + '"');
+        DCB dcb = heldByTheDriver();
+        ASSERT_TRUE(BuildCommDCBA(settings, &dcb));
+        DCB wanted = heldByTheDriver();
+        wanted.fOutX = wanted.fInX = wanted.fOutxCtsFlow = wanted.fOutxDsrFlow = FALSE;
+        wanted.fDsrSensitivity = FALSE;
+        wanted.fDtrControl = DTR_CONTROL_ENABLE;
+        wanted.fRtsControl = RTS_CONTROL_ENABLE;
+        change(wanted);
+        EXPECT_EQ(fieldsOf(dcb), fieldsOf(wanted));
+    }
+    EXPECT_FALSE(BuildCommDCBA(nullptr, nullptr));
 }
 
 } // namespace

@@ -177,20 +177,21 @@ class UnderAWindowManager : public ::testing::Test {
         return waitExit(spawn(argv, {"DISPLAY=" + display}, quiet, quiet), 10s);
     }
 
-    // Clicks at a point of the inside of the window titled `title`.
+    // Clicks at a point of the inside of the window titled `title` (or, as
+    // the form with a port open, "... - title").
     void click(const std::string &title, int x, int y)
     {
-        ASSERT_EQ(xdotool({"search", "--onlyvisible", "--name", "^" + title + "$", "windowfocus",
-                           "--sync", "mousemove", "--window", "%1", std::to_string(x),
-                           std::to_string(y), "click", "1"}),
+        ASSERT_EQ(xdotool({"search", "--onlyvisible", "--name", "^(.* - )?" + title + "$",
+                           "windowfocus", "--sync", "mousemove", "--window", "%1",
+                           std::to_string(x), std::to_string(y), "click", "1"}),
                   0);
     }
 
     // Presses `key` in the window titled `title`.
     int key(const std::string &title, const std::string &key)
     {
-        return xdotool({"search", "--onlyvisible", "--name", "^" + title + "$", "windowfocus",
-                        "--sync", "key", key});
+        return xdotool({"search", "--onlyvisible", "--name", "^(.* - )?" + title + "$",
+                        "windowfocus", "--sync", "key", key});
     }
 };
 

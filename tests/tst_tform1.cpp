@@ -301,6 +301,39 @@ class TestTForm1 : public FormTest {
         QCOMPARE(form->ui.mReceive->toPlainText(), QString());
     }
 
+    // "Form1" while no port is open, the open port's name, device and line
+    // before it while one is; an open that fails leaves none open, so its
+    // box and the window after it say "Form1" again.
+    void titleNamesTheOpenPort()
+    {
+        static QString titleDuringBox;
+        static TForm1 *shown;
+        shown = form.get();
+        titleDuringBox.clear();
+        const auto previous = serial::setMessageBox([](HWND, LPCSTR, LPCSTR, UINT) {
+            titleDuringBox = shown->windowTitle();
+            return IDOK;
+        });
+        PtyDevice com1;
+        QCOMPARE(form->windowTitle(), u"Form1"_s);
+        for (const std::string &failing : {std::string("/dev/no-such-serial-device"),
+                                           notATerminal(), com1.path() + " parity=x"}) {
+            {
+                PortMapping map("COM1", com1.path() + " baud=115200 parity=e data=7");
+                form->ui.Button1->click();
+            }
+            QCOMPARE(form->windowTitle(), u"COM1 ("_s + QString::fromStdString(com1.path()) +
+                                              u") 115200 7-E-1 - Form1"_s);
+            QVERIFY(titleDuringBox.isNull());
+            PortMapping map("COM1", failing);
+            form->ui.Button1->click();
+            QCOMPARE(titleDuringBox, u"Form1"_s);
+            QCOMPARE(form->windowTitle(), u"Form1"_s);
+            titleDuringBox = QString();
+        }
+        serial::setMessageBox(previous);
+    }
+
     void openFailuresShowRealMessageBoxes()
     {
         PortMapping missing("COM1", "/dev/no-such-serial-device");

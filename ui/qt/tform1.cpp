@@ -3,6 +3,7 @@
 #include "port.h"
 #include "send_progress.h"
 #include "text.h"
+#include "tform1_layout.h"
 
 #include <QApplication>
 
@@ -19,7 +20,13 @@ TForm1::TForm1(QWidget *owner) : QWidget(owner)
 
 void TForm1::Button1Click()
 {
+    // Open closes the port that was open first: no port is open while it
+    // runs, nor after it fails.
+    const QString base = QString::fromStdU16String(std::u16string(layout::title));
+    setWindowTitle(base);
     serial::openPort(ui.rdCOM->ItemIndex());
+    if (const std::string port = serial::openPortTitle(); !port.empty())
+        setWindowTitle(QString::fromStdString(port) + " - " + base);
 }
 
 void TForm1::Button2Click()

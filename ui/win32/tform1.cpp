@@ -1,5 +1,6 @@
 #include "tform1.h"
 
+#include "ansi.h"
 #include "controls.h"
 #include "exception.h"
 #include "port.h"
@@ -168,7 +169,14 @@ LRESULT TForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 
 void TForm1::Button1Click()
 {
+    // Open closes the port that was open first: no port is open while it
+    // runs, nor after it fails.
+    const std::wstring base(reinterpret_cast<const wchar_t *>(layout::title.data()),
+                            layout::title.size());
+    SetWindowTextW(Handle(), base.c_str());
     serial::openPort(ItemIndex());
+    if (const std::string port = serial::openPortTitle(); !port.empty())
+        SetWindowTextW(Handle(), (ansi::widen(port, CP_UTF8) + L" - " + base).c_str());
 }
 
 void TForm1::Button2Click()
