@@ -45,12 +45,18 @@ std::vector<SerialDevice> serialDevices(const std::string &)
 
 bool devicePresent(const std::string &path, const std::string &)
 {
-    // A port name (\\.\COM7) is asked of the system's device names; a path
-    // of another form is taken to be there.
+    // A port name (\\.\COM7) is looked for among the system's device names
+    // and its serial ports, neither of which opens it; a path of another form
+    // is taken to be there.
     constexpr std::string_view prefix = "\\\\.\\";
     if (path.rfind(prefix, 0) != 0)
         return true;
     char target[1024];
-    return QueryDosDeviceA(path.substr(prefix.size()).c_str(), target, sizeof target) != 0 ||
-           GetLastError() == ERROR_INSUFFICIENT_BUFFER;
+    if (QueryDosDeviceA(path.substr(prefix.size()).c_str(), target, sizeof target) != 0 ||
+        GetLastError() == ERROR_INSUFFICIENT_BUFFER)
+        return true;
+    for (const SerialDevice &device : serialDevices())
+        if (device.path == path)
+            return true;
+    return false;
 }
