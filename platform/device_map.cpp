@@ -172,7 +172,7 @@ PortsFile parsePortsFile(std::string_view bytes)
     return file;
 }
 
-PortDevice portDevice(std::string_view name)
+PortDevice portDevice(std::string_view name, bool tellSkippedLines)
 {
     const unsigned number = portNumber(name);
     if (number == 0)
@@ -200,7 +200,7 @@ PortDevice portDevice(std::string_view name)
         }
         const PortsFile file = parsePortsFile(read.text);
         for (const PortsFile::Unusable &bad : file.badLines)
-            if (bad.port == 0)
+            if (bad.port == 0 && tellSkippedLines)
                 std::fprintf(stderr, "comterm: %s line %u: %s; ignored\n", path.c_str(), bad.line,
                              bad.problem.c_str());
         if (const auto found = file.ports.find(number); found != file.ports.end()) {
@@ -217,6 +217,20 @@ PortDevice portDevice(std::string_view name)
     return device;
 }
 
+std::string sourceOf(std::string_view name, const PortDevice &device)
+{
+    switch (device.source) {
+    case PortDevice::Source::Variable:
+        return "from the " + std::string(name) + " variable";
+    case PortDevice::Source::File:
+        return "from " + device.file +
+               (device.line != 0 ? " line " + std::to_string(device.line) : std::string());
+    case PortDevice::Source::Default:
+        break;
+    }
+    return "the default";
+}
+
 std::string describePort(std::string_view name, const PortDevice &device)
 {
     std::string text(name);
@@ -225,16 +239,7 @@ std::string describePort(std::string_view name, const PortDevice &device)
     text += " (";
     if (!device.path.empty())
         text += device.path + ", ";
-    switch (device.source) {
-    case PortDevice::Source::Variable:
-        return text + "from the " + std::string(name) + " variable)";
-    case PortDevice::Source::File:
-        return text + "from " + device.file +
-               (device.line != 0 ? " line " + std::to_string(device.line) : std::string()) + ")";
-    case PortDevice::Source::Default:
-        break;
-    }
-    return text + "the default)";
+    return text + sourceOf(name, device) + ")";
 }
 
 std::string mapHint(std::string_view name, std::string_view example)

@@ -55,13 +55,19 @@ struct PortDevice {
 unsigned portNumber(std::string_view name);
 
 // The device that `name` ("COM1") stands for, and where that came from.
-PortDevice portDevice(std::string_view name);
+// Lines of the ports file that name no port are told on standard error
+// unless `tellSkippedLines` is false (for a caller that lists them itself).
+PortDevice portDevice(std::string_view name, bool tellSkippedLines = true);
 
 // The port, its device and where that came from, for a message:
 // "COM1 (/dev/ttyUSB0, from the COM1 variable)", "COM2 (/dev/ttyUSB1, from
 // /home/u/.config/comterm/ports.conf line 3)", "COM1 (/dev/ttyS0, the
 // default)"; just the name when it has no device.
 std::string describePort(std::string_view name, const PortDevice &device);
+
+// Where the device of `name` came from, as describePort says it: "from the
+// COM1 variable", "from <file> line 3", "the default".
+std::string sourceOf(std::string_view name, const PortDevice &device);
 
 // Where the user names the device of `name` when its standard device is
 // missing, for a message: "name its device in <ports file> (COM1=<example>)

@@ -1,6 +1,7 @@
 // Which device a port name opens on Linux: the COMn variable, else the
 // user's ports file, else the standard device; and what a ports file says.
 #include "device_map.h"
+#include "port_list.h"
 #include "ports_file.h"
 #include "pty_device.h"
 
@@ -300,6 +301,83 @@ TEST(DeviceMap, APortsFileThatCannotBeReadLeavesEveryPortWithoutADevice)
             EXPECT_EQ(portDevice("COM1").path, "/dev/ttyUSB0");
         }
     }
+}
+
+TEST(PortsReport, TellsWhereEachPortLeadsTheFileAndTheDevicesPresent)
+{
+    // A tree of the test's own stands for / : devices are plain files, the
+    // by-id name a link, and sysfs says which ttyS ports have a UART.
+    namespace fs = std::filesystem;
+    char rootName[] = "/tmp/comterm-root-XXXXXX";
+    ASSERT_NE(mkdtemp(rootName), nullptr);
+    const fs::path root = rootName;
+    const std::string byId = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+    fs::create_directories(root / "dev/serial/by-id");
+    for (const char *name : {"ttyUSB0", "ttyUSB10", "ttyUSB2", "ttyACM0", "ttyS0", "ttyS2", "ttyS4",
+                             "ttyS5", "tty0", "ttyUSB", "console"})
+        std::ofstream(root / "dev" / name);
+    fs::create_symlink("../../ttyUSB0", root.string() + byId);
+    // ttyS0 has a UART; ttyS2 has none (type 0); ttyS4's driver does not
+    // give the type but holds the port; nothing holds ttyS5.
+    for (const auto &[name, type] : {std::pair("ttyS0", "4\n"), std::pair("ttyS2", "0\n")}) {
+        fs::create_directories(root / "sys/class/tty" / name);
+        std::ofstream(root / "sys/class/tty" / name / "type") << type;
+    }
+    fs::create_directories(root / "sys/class/tty/ttyS4/device/driver");
+    fs::create_directories(root / "sys/class/tty/ttyS5/device");
+
+    // The devices' list, with what a port that opens ttyUSB0 (through the
+    // link) or ttyACM0 adds to their lines.
+    const auto devices = [&byId](const std::string &usb, const std::string &acm) {
+        return "serial devices:\n  " + byId + " -> /dev/ttyUSB0" + usb + "\n  /dev/ttyUSB0" + usb +
+               "\n  /dev/ttyUSB2\n  /dev/ttyUSB10\n  /dev/ttyACM0" + acm +
+               "\n  /dev/ttyS0\n  /dev/ttyS4\n";
+    };
+    const std::string opens = "  (COM1 opens it)";
+    struct Row {
+        const char *what;
+        std::string com1;     // the COM1 variable; empty: unset
+        const char *file;     // the ports file's text; null: no file, "/": a directory
+        std::string expected; // the report, with "@" for the ports file
+    };
+    const Row rows[] = {
+        {"the variable, and the default that is not there", '"' + byId + "\" baud=115200", nullptr,
+         "COM1  " + byId + " baud=115200  (from the COM1 variable)\n" +
+             "COM2  /dev/ttyS1  (the default; not present)\n"
+             "ports file: none; comterm would read @\n" +
+             devices(opens, "")},
+        {"lines of the file, one unusable", "",
+         "# the bench\nCOM1=/dev/ttyACM0 data=7  # the board\nCOM2 /dev/ttyUSB2\nLPT1=/dev/lp0\n",
+         "COM1  /dev/ttyACM0 data=7  (from @ line 2)\n"
+         "COM2  cannot be used: no '=' after COM2  (from @ line 3)\n"
+         "ports file: @\n"
+         "  line 3: no '=' after COM2\n"
+         "  line 4: not a COMn=device line\n" +
+             devices("", opens)},
+        {"a file that cannot be read", "", "/",
+         "COM1  cannot be used: a directory, not a regular file  (from @)\n"
+         "COM2  cannot be used: a directory, not a regular file  (from @)\n"
+         "ports file: @ cannot be used: a directory, not a regular file\n" +
+             devices("", "")},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.what);
+        const PortsFileFixture file(row.file != nullptr ? row.file : "");
+        if (row.file == nullptr || std::string_view(row.file) == "/")
+            fs::remove(file.path());
+        if (row.file != nullptr && std::string_view(row.file) == "/")
+            fs::create_directory(file.path());
+        const PortMapping com1("COM1", row.com1.empty() ? std::nullopt
+                                                        : std::optional<std::string>(row.com1));
+        const PortMapping com2("COM2", std::nullopt);
+        std::string expected = row.expected;
+        for (std::size_t at; (at = expected.find('@')) != std::string::npos;)
+            expected.replace(at, 1, file.path());
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(portsReport(root.string()), expected);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "listed, not told";
+    }
+    fs::remove_all(root);
 }
 
 } // namespace

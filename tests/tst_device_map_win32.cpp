@@ -11,6 +11,9 @@
 // of the mapped one arrive somewhere the test can see. The links are made
 // while the test runs, after Wine's mount manager has made its own at start
 // (from the ports it finds and HKLM\Software\Wine\Ports), so ours count.
+//
+// Last, what the program answers on its command line (--ports and a refused
+// argument): in the console of the program that started it, else in a box.
 #include "device.h"
 #include "program_window.h"
 #include "tform1_layout.h"
@@ -309,5 +312,179 @@ TEST(CodePage, IsTheOneTheRunAsksFor)
         GTEST_SKIP() << "no code page asked for; this run has " << GetACP();
     EXPECT_EQ(std::to_wstring(GetACP()), line.substr(at + option.size(), 5));
 }
+
+// A serial port in the system's list of them (the SERIALCOMM device map),
+// as a driver enters it, while it lives.
+class ListedPort {
+  public:
+    ListedPort(const wchar_t *driverDevice, const wchar_t *port) : driverDevice_(driverDevice)
+    {
+        const auto size = static_cast<DWORD>((wcslen(port) + 1) * sizeof(wchar_t));
+        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, nullptr,
+                            REG_OPTION_VOLATILE, KEY_SET_VALUE, nullptr, &key_,
+                            nullptr) != ERROR_SUCCESS ||
+            RegSetValueExW(key_, driverDevice, 0, REG_SZ, reinterpret_cast<const BYTE *>(port),
+                           size) != ERROR_SUCCESS)
+            throw std::runtime_error("cannot list the port");
+    }
+    ~ListedPort()
+    {
+        RegDeleteValueW(key_, driverDevice_.c_str());
+        RegCloseKey(key_);
+    }
+    ListedPort(const ListedPort &) = delete;
+    ListedPort &operator=(const ListedPort &) = delete;
+
+  private:
+    HKEY key_ = nullptr;
+    std::wstring driverDevice_;
+};
+
+// The console's text, one string a row, without the blanks after it.
+std::vector<std::string> consoleRows(HANDLE console)
+{
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    std::vector<std::string> rows;
+    if (!GetConsoleScreenBufferInfo(console, &info))
+        return rows;
+    for (SHORT y = 0; y <= info.dwCursorPosition.Y; ++y) {
+        std::wstring row(static_cast<std::size_t>(info.dwSize.X), L' ');
+        DWORD read = 0;
+        ReadConsoleOutputCharacterW(console, row.data(), static_cast<DWORD>(row.size()), {0, y},
+                                    &read);
+        row.resize(std::min<std::size_t>(read, row.find_last_not_of(L' ') + 1));
+        rows.push_back(narrow(row));
+    }
+    return rows;
+}
+
+struct AnswerRow {
+    const char *name;
+    const wchar_t *argument;
+    bool console; // started from a console; else from none (Explorer)
+    DWORD status;
+    std::vector<std::string> lines; // what it shows, after its first lines as given
+};
+
+void PrintTo(const AnswerRow &row, std::ostream *out)
+{
+    *out << row.name;
+}
+
+const AnswerRow answerRows[] = {
+    {"PortsInTheConsole",
+     L"--ports",
+     true,
+     0,
+     {"COM1  \\\\.\\COM7 baud=115200  (from @ line 1)",
+      "COM2  cannot be used: no '=' after COM2  (from @ line 2)", "ports file: @",
+      "  line 2: no '=' after COM2", "serial devices:"}},
+    {"PortsInABox",
+     L"--ports",
+     false,
+     0,
+     {"COM1  \\\\.\\COM7 baud=115200  (from @ line 1)",
+      "COM2  cannot be used: no '=' after COM2  (from @ line 2)", "ports file: @",
+      "  line 2: no '=' after COM2", "serial devices:"}},
+    {"RefusalInTheConsole",
+     L"extra --help",
+     true,
+     2,
+     {"comterm: unexpected argument extra (comterm --help lists the options)"}},
+};
+
+// What comterm.exe answers on its command line, where a user sees it: in
+// the console of the command prompt it was started from, else in a box.
+class Answers : public ::testing::TestWithParam<AnswerRow> {};
+
+TEST_P(Answers, ShowWhereTheUserStartedTheProgram)
+{
+    const AnswerRow &row = GetParam();
+    ProgramFolder folder;
+    const ScopedVariable appData(L"APPDATA", folder.appData());
+    const ScopedVariable com1(L"COM1", std::nullopt), com2(L"COM2", std::nullopt);
+    ProgramFolder::write(folder.besideFile(), "COM1=COM7 baud=115200\r\nCOM2 COM12\r\n");
+    Device device;
+    const PortMapping com7("COM7", device.path());
+    const ListedPort listed(L"\\Device\\ComtermTest7", L"COM7");
+
+    // A console of the test's own, wide enough for every line, or none.
+    FreeConsole();
+    HANDLE console = INVALID_HANDLE_VALUE;
+    if (row.console) {
+        ASSERT_TRUE(AllocConsole());
+        console =
+            CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(console, INVALID_HANDLE_VALUE);
+        SetConsoleScreenBufferSize(console, {300, 100});
+    }
+    // No standard handles: started from a prompt, a window program has none.
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    PROCESS_INFORMATION process{};
+    std::wstring command = L'"' + folder.exe() + L"\" " + row.argument;
+    ASSERT_TRUE(CreateProcessW(folder.exe().c_str(), command.data(), nullptr, nullptr, FALSE, 0,
+                               nullptr, nullptr, &startup, &process));
+    std::vector<std::string> shown;
+    if (!row.console) {
+        const auto box = [&process]() -> HWND {
+            struct Search {
+                DWORD pid;
+                HWND found = nullptr;
+            } search{process.dwProcessId};
+            EnumWindows(
+                [](HWND window, LPARAM param) -> BOOL {
+                    auto &s = *reinterpret_cast<Search *>(param);
+                    DWORD owner = 0;
+                    GetWindowThreadProcessId(window, &owner);
+                    if (owner == s.pid && IsWindowVisible(window) &&
+                        GetDlgItem(window, 0xFFFF) != nullptr)
+                        s.found = window;
+                    return s.found == nullptr;
+                },
+                reinterpret_cast<LPARAM>(&search));
+            return search.found;
+        };
+        const HWND found = pollFor(box, 30s);
+        ASSERT_NE(found, nullptr) << "no box";
+        EXPECT_EQ(textOf(found), L"comterm");
+        std::string text = narrow(textOf(GetDlgItem(found, 0xFFFF)));
+        for (std::size_t end; (end = text.find('\n')) != std::string::npos; text.erase(0, end + 1))
+            shown.push_back(text.substr(0, end));
+        PostMessageW(found, WM_COMMAND, IDOK, 0);
+    }
+    const bool ended = WaitForSingleObject(process.hProcess, 30000) == WAIT_OBJECT_0;
+    DWORD status = 99;
+    GetExitCodeProcess(process.hProcess, &status);
+    if (!ended)
+        TerminateProcess(process.hProcess, 99);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    if (row.console) {
+        shown = consoleRows(console);
+        CloseHandle(console);
+        FreeConsole();
+    }
+
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(status, row.status);
+    std::vector<std::string> expected = row.lines;
+    for (std::string &line : expected)
+        if (const auto at = line.find('@'); at != std::string::npos)
+            line.replace(at, 1, narrow(folder.besideFile()));
+    ASSERT_GE(shown.size(), expected.size()) << ::testing::PrintToString(shown);
+    EXPECT_EQ(std::vector(shown.begin(), shown.begin() + std::ssize(expected)), expected);
+    if (row.status == 0) {
+        EXPECT_NE(
+            std::find(shown.begin(), shown.end(), "  COM7 \\Device\\ComtermTest7  (COM1 opens it)"),
+            shown.end())
+            << ::testing::PrintToString(shown);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(CommandLine, Answers, ::testing::ValuesIn(answerRows),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace

@@ -1,6 +1,6 @@
 #include "startup.h"
 
-#include "comterm_version.h"
+#include "command_line.h"
 
 #include <QString>
 #include <QtGlobal>
@@ -13,27 +13,6 @@
 #include <vector>
 
 namespace {
-
-constexpr const char *usage =
-    "Usage: comterm [--help | --version] [Qt options such as -platform NAME]\n"
-    "Sends text to and receives text from a device on a serial line, in one window.\n"
-    "\n"
-    "The window offers COM1 and COM2. Each is the device that its variable (COM1,\n"
-    "COM2) names; else the one its line names in the ports file\n"
-    "~/.config/comterm/ports.conf (or $XDG_CONFIG_HOME/comterm/ports.conf):\n"
-    "\n"
-    "  COM1=/dev/ttyUSB0 baud=115200 parity=e   # a blank then '#' starts a comment\n"
-    "  com2=\"/dev/serial/by-id/usb-My Adapter-if00\"\n"
-    "\n"
-    "The port's name in any case, '=', an absolute path (in double quotes when it\n"
-    "holds blanks), then its line settings, if any; the last line for a port\n"
-    "counts. A line, variable or file that names a port but cannot be used makes\n"
-    "its open fail and say why. Only a port that nothing names is /dev/ttyS0 or\n"
-    "/dev/ttyS1. Text goes to the line in the character set of the locale\n"
-    "(LC_ALL, LC_CTYPE, LANG).\n"
-    "\n"
-    "  --help     show this text and end\n"
-    "  --version  show the version and end\n";
 
 // The options QApplication takes out of argv itself, by name without the
 // leading dash; Qt also accepts each with two dashes. These take the next
@@ -68,7 +47,7 @@ template <std::size_t n> bool listed(const std::string_view (&names)[n], std::st
 
 int refuse(const std::string &what)
 {
-    std::fprintf(stderr, "comterm: %s (comterm --help lists the options)\n", what.c_str());
+    std::fputs(refusalLine(what).c_str(), stderr);
     return 2;
 }
 
@@ -78,16 +57,16 @@ std::optional<int> answerCommandLine(int argc, char **argv)
 {
     // Every argument is checked before one is answered: "--help extra" is
     // refused, not half understood.
-    const char *answer = nullptr;
+    Request answer = Request::None;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
-        if (arg == "--help" || arg == "--version") {
-            if (answer == nullptr)
-                answer = argv[i];
+        if (const Request request = requestOf(arg); request != Request::None) {
+            if (answer == Request::None)
+                answer = request;
             continue;
         }
         if (arg.size() < 2 || arg[0] != '-')
-            return refuse("unexpected argument " + std::string(arg));
+            return refuse(refusedArgument(arg));
         std::string_view name = arg.substr(arg.starts_with("--") ? 2 : 1);
         if (listed(qtOptionsWithValue, name)) {
             if (++i == argc)
@@ -98,14 +77,11 @@ std::optional<int> answerCommandLine(int argc, char **argv)
         if (listed(qtFlags, name) || (equals != std::string_view::npos &&
                                       listed(qtOptionsWithEquals, name.substr(0, equals + 1))))
             continue;
-        return refuse("unknown option " + std::string(arg));
+        return refuse(refusedArgument(arg));
     }
-    if (answer == nullptr)
+    if (answer == Request::None)
         return std::nullopt;
-    if (std::string_view(answer) == "--help")
-        std::fputs(usage, stdout);
-    else
-        std::fputs("comterm " COMTERM_VERSION_STRING "\n", stdout);
+    std::fputs(answerText(answer, " [Qt options such as -platform NAME]").c_str(), stdout);
     return 0;
 }
 

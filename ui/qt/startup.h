@@ -8,9 +8,10 @@
 #include <optional>
 
 // Reads the command line before the application object sees it. Answers
-// --help (the usage, on standard output) and --version ("comterm X.Y.Z"),
-// and refuses an option that neither the program nor Qt knows, or a Qt
-// option without its value, with one line on standard error. Returns the
+// --help (the usage), --version ("comterm X.Y.Z") and --ports (the ports and
+// the serial devices, port_list.h) on standard output, and refuses an option
+// that neither the program nor Qt knows, or a Qt option without its value,
+// with one line on standard error. Returns the
 // exit status when the program should end here (0 after an answer, 2 after
 // a refusal), nothing when it should go on to open its window. Qt's own
 // options (-platform NAME, -style NAME, -display NAME, ...) are left in argv
