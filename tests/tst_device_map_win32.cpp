@@ -397,6 +397,23 @@ const AnswerRow answerRows[] = {
 // the console of the command prompt it was started from, else in a box.
 class Answers : public ::testing::TestWithParam<AnswerRow> {};
 
+// A visible message box (a window with a static text 0xFFFF) of process
+// `pid`, for EnumWindows.
+struct BoxSearch {
+    DWORD pid;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK findBox(HWND window, LPARAM param)
+{
+    auto &search = *reinterpret_cast<BoxSearch *>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == search.pid && IsWindowVisible(window) && GetDlgItem(window, 0xFFFF) != nullptr)
+        search.found = window;
+    return search.found == nullptr;
+}
+
 TEST_P(Answers, ShowWhereTheUserStartedTheProgram)
 {
     const AnswerRow &row = GetParam();
@@ -429,22 +446,9 @@ TEST_P(Answers, ShowWhereTheUserStartedTheProgram)
                                nullptr, nullptr, &startup, &process));
     std::vector<std::string> shown;
     if (!row.console) {
-        const auto box = [&process]() -> HWND {
-            struct Search {
-                DWORD pid;
-                HWND found = nullptr;
-            } search{process.dwProcessId};
-            EnumWindows(
-                [](HWND window, LPARAM param) -> BOOL {
-                    auto &s = *reinterpret_cast<Search *>(param);
-                    DWORD owner = 0;
-                    GetWindowThreadProcessId(window, &owner);
-                    if (owner == s.pid && IsWindowVisible(window) &&
-                        GetDlgItem(window, 0xFFFF) != nullptr)
-                        s.found = window;
-                    return s.found == nullptr;
-                },
-                reinterpret_cast<LPARAM>(&search));
+        const auto box = [&process] {
+            BoxSearch search{process.dwProcessId};
+            EnumWindows(&findBox, reinterpret_cast<LPARAM>(&search));
             return search.found;
         };
         const HWND found = pollFor(box, 30s);

@@ -61,13 +61,14 @@ TEST_F(Window, ShowsItsControlsWhereTheLayoutPlacesThem)
 }
 
 // Return presses the button that has the focus at start, before any key has
-// moved it: the open button opens COM1.
+// moved it: the open button opens COM1 (which Wine holds open through more
+// than one descriptor).
 TEST_F(Window, ReturnAtStartPressesTheFocusedButton)
 {
     SetForegroundWindow(program.form());
     ASSERT_TRUE(eventually([&] { return GetDlgCtrlID(program.focus()) == Button1; }));
     program.press(VK_RETURN);
-    EXPECT_TRUE(eventually([&] { return com1.holders() == 1; }));
+    EXPECT_TRUE(eventually([&] { return com1.holders() > 0; }));
 }
 
 TEST_F(Window, KeysMoveTheFocusInOrderAndEditTheBoxes)
