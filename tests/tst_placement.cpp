@@ -1,7 +1,7 @@
 // Where the real program's windows land under a window manager (openbox on
 // an Xvfb of the test's own, 1280x720): the main window moved up into the
 // screen, and the progress window of each long send centred over it, whole
-// on the screen.
+// on the screen, with a close box and nothing to minimize or maximize.
 #include "child_process.h"
 #include "polling.h"
 #include "pty_device.h"
@@ -94,6 +94,17 @@ class XView {
                 return found;
         }
         return std::nullopt;
+    }
+
+    // The Motif window manager hints of the client window titled `title`:
+    // flags, functions, decorations (window managers read the buttons to draw
+    // from them); empty when it has none.
+    std::vector<uint32_t> motifHints(const std::string &title)
+    {
+        for (const uint32_t w : property(root_, "_NET_CLIENT_LIST"))
+            if (text(w, "_NET_WM_NAME") == title)
+                return property(w, "_MOTIF_WM_HINTS");
+        return {};
     }
 
   private:
@@ -221,6 +232,15 @@ TEST_F(UnderAWindowManager, ProgressWindowOpensCentredOverTheFormAndWhole)
         ASSERT_TRUE(eventually(centred, 5s))
             << "the progress window's frame is " << (progress ? *progress : Rect{})
             << ", the form's " << *form;
+        // A dialog: a title and a close box (which cancels), no minimize or
+        // maximize button, nor those functions.
+        const std::vector<uint32_t> hints = x.motifHints("傳送資料");
+        ASSERT_GE(hints.size(), 3u) << "no Motif hints";
+        const uint32_t flags = hints[0], functions = hints[1], decorations = hints[2];
+        EXPECT_EQ(flags & 3, 3u) << "functions and decorations given";
+        EXPECT_EQ(functions & (8 | 16), 0u) << "minimize or maximize allowed";
+        EXPECT_NE(functions & 32, 0u) << "no closing";
+        EXPECT_EQ(decorations & (1 | 32 | 64), 0u) << "a minimize or maximize button";
         // Escape cancels the send; Return dismisses the box that says so.
         ASSERT_TRUE(eventually([&] {
             key("傳送資料", "Escape"); // once the progress window has the focus

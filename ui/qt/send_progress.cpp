@@ -18,7 +18,8 @@ QString figures(std::size_t sent, std::size_t total)
 
 } // namespace
 
-SendProgress::SendProgress(QWidget *form) : form_(form), focus_(QApplication::focusWidget())
+SendProgress::SendProgress(QWidget *form, std::function<bool()> formClosed)
+    : form_(form), focus_(QApplication::focusWidget()), formClosed_(std::move(formClosed))
 {
     elapsed_.start();
 }
@@ -42,7 +43,11 @@ bool SendProgress::operator()(std::size_t sent, std::size_t total)
         disabled_ = true;
     }
     if (!dialog_ && elapsed_.elapsed() >= showAfterMs) {
-        dialog_ = std::make_unique<QProgressDialog>(form_);
+        // A title and a close box, as a dialog has: nothing to minimize or
+        // maximize.
+        dialog_ = std::make_unique<QProgressDialog>(form_, Qt::Dialog | Qt::CustomizeWindowHint |
+                                                               Qt::WindowTitleHint |
+                                                               Qt::WindowCloseButtonHint);
         dialog_->setWindowTitle(QStringLiteral("傳送資料"));
         dialog_->setCancelButtonText(QStringLiteral("取消"));
         dialog_->setWindowModality(Qt::NonModal); // the form must still take its close box
@@ -58,7 +63,7 @@ bool SendProgress::operator()(std::size_t sent, std::size_t total)
         dialog_->setValue(static_cast<int>(static_cast<double>(sent) / total * barSteps));
     }
     QApplication::processEvents();
-    return !formClosed() && !(dialog_ && dialog_->wasCanceled());
+    return form_ && !formClosed_() && !(dialog_ && dialog_->wasCanceled());
 }
 
 void SendProgress::placeOverForm(std::size_t total)
@@ -76,9 +81,4 @@ void SendProgress::placeOverForm(std::size_t total)
     QRect outer(QPoint(), dialog_->size().grownBy(frame));
     outer.moveCenter(form_->frameGeometry().center());
     dialog_->move(fitInto(outer, form_->screen()->availableGeometry()).topLeft());
-}
-
-bool SendProgress::formClosed() const
-{
-    return !form_ || !form_->isVisible();
 }

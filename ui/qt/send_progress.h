@@ -3,7 +3,7 @@
 // answering the window system; once the send has taken longer than half a
 // second a small window shows the bytes sent of the total, as a bar and as
 // figures, with a Cancel button, centred over the form and whole on its
-// screen. Closing the form stops the send too.
+// screen. The send stops too when the form says it was asked to close.
 #pragma once
 
 #include <QElapsedTimer>
@@ -12,11 +12,13 @@
 #include <QWidget>
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 
 class SendProgress {
   public:
-    explicit SendProgress(QWidget *form);
+    // `formClosed()` says whether the user has asked to close the form since.
+    SendProgress(QWidget *form, std::function<bool()> formClosed);
     ~SendProgress();
     SendProgress(const SendProgress &) = delete;
     SendProgress &operator=(const SendProgress &) = delete;
@@ -25,15 +27,13 @@ class SendProgress {
     // user has cancelled the send or closed the form.
     bool operator()(std::size_t sent, std::size_t total);
 
-    // Whether the form was closed while the send ran.
-    bool formClosed() const;
-
   private:
     // Gives the new progress window its size and its place before it shows.
     void placeOverForm(std::size_t total);
 
     QPointer<QWidget> form_;
     QPointer<QWidget> focus_;
+    std::function<bool()> formClosed_;
     QElapsedTimer elapsed_;
     std::unique_ptr<QProgressDialog> dialog_;
     bool disabled_ = false;

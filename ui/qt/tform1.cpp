@@ -6,6 +6,7 @@
 #include "tform1_layout.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 
 TForm1 *Form1 = nullptr;
 
@@ -35,17 +36,31 @@ void TForm1::Button2Click()
     const std::string bytes = serial::portText().encode(
         {reinterpret_cast<const char16_t *>(text.utf16()), std::size_t(text.size())});
     serial::SendResult result;
-    bool closed = false;
     {
-        SendProgress progress(this); // gone, and the form usable again, before any box
+        sending_ = true;
+        const struct Sent {
+            bool &sending;
+            ~Sent() { sending = false; }
+        } sent{sending_};
+        // Gone, and the form usable again, before any box.
+        SendProgress progress(this, [this] { return closeRequested_; });
         result = serial::sendText(bytes, std::ref(progress));
-        closed = progress.formClosed();
     }
-    if (closed) {
-        QApplication::quit(); // closed during the send: end as the close box does
+    if (closeRequested_) {
+        close(); // closed during the send: end as the close box does
         return;
     }
     serial::reportSend(result);
+}
+
+void TForm1::closeEvent(QCloseEvent *event)
+{
+    if (sending_) {
+        closeRequested_ = true;
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
 }
 
 void TForm1::Button3Click()

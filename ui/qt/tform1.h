@@ -19,6 +19,15 @@ class TForm1 : public QWidget {
     void Button2Click(); // send the send box's text
     void Button3Click(); // put what was received into the receive box
     void Button4Click(); // close the port and end the program
+
+  protected:
+    // A close during a send is held back until the send has stopped, which
+    // it does at its next piece; the form then closes (Button2Click).
+    void closeEvent(QCloseEvent *event) override;
+
+  private:
+    bool sending_ = false;        // a send is running
+    bool closeRequested_ = false; // the form was asked to close during it
 };
 
 // The main window, once the application has created it.
