@@ -171,18 +171,31 @@ TEST_F(Window, SendToAStalledPeerEndsWithItsCountsAndTheWindowAnswers)
     EXPECT_EQ(com1.read(5), "again");
 }
 
-TEST_F(Window, ALongSendShowsItsProgressAndCancelEndsIt)
+TEST_F(Window, ALongSendShowsItsProgressInsideTheScreenAndCancelEndsIt)
 {
     clickQuietly(Button1);
     const std::wstring text = stallingText();
     const std::string bytes(text.begin(), text.end());
     setText((*this)[mSend], text);
+    // The form mostly off the bottom right of the screen: the progress window
+    // centred over it would reach past the work area, so it is moved in.
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(program.form(), MONITOR_DEFAULTTONEAREST), &monitor);
+    const RECT work = monitor.rcWork;
+    SetWindowPos(program.form(), nullptr, work.right - 200, work.bottom - 150, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 
-    // What the progress window shows, once it shows; then its Cancel button.
+    // What the progress window shows, once it shows, where it is and which
+    // buttons its title bar has; then its Cancel button.
+    RECT placed{};
+    LONG style = 0;
     auto progressShown = std::async(std::launch::async, [&]() -> std::wstring {
         const HWND progress = program.window(progressTitle, 5s);
         if (progress == nullptr)
             return L"no progress window";
+        GetWindowRect(progress, &placed);
+        style = GetWindowLongW(progress, GWL_STYLE);
         const bool formDisabled =
             !IsWindowEnabled((*this)[Button1]) && !IsWindowEnabled((*this)[Button3]);
         const HWND figures = FindWindowExW(progress, nullptr, L"Static", nullptr);
@@ -200,6 +213,12 @@ TEST_F(Window, ALongSendShowsItsProgressAndCancelEndsIt)
     EXPECT_EQ(std::swscanf(shown.c_str(), L"已送出 %u / %u 位元組", &shownSent, &shownTotal), 2)
         << ::testing::PrintToString(shown);
     EXPECT_EQ(shownTotal, bytes.size());
+    EXPECT_TRUE(placed.left >= work.left && placed.top >= work.top && placed.right <= work.right &&
+                placed.bottom <= work.bottom)
+        << "the progress window is at " << placed.left << "," << placed.top << " to "
+        << placed.right << "," << placed.bottom;
+    EXPECT_EQ(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX), 0) << "a minimize or maximize box";
+    EXPECT_NE(style & WS_SYSMENU, 0) << "no close box";
     // The user's choice, not an error: a plain box, no Send Error.
     const auto [sent, total, rest] = sendBox(box, L"Send Cancelled", L"已取消傳送");
     EXPECT_EQ(total, bytes.size()) << ::testing::PrintToString(box);

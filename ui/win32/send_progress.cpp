@@ -4,6 +4,7 @@
 #include "font.h"
 #include "message_pump.h"
 #include "window_class.h"
+#include "work_area.h"
 
 #include <commctrl.h>
 
@@ -74,13 +75,16 @@ void SendProgress::createWindow()
     const UINT windowDpi = dpi::of(form_);
     RECT outer = dpi::scale(inside, windowDpi);
     AdjustWindowRectEx(&outer, style, FALSE, exStyle);
+    // Centred over the form and whole on its monitor's work area.
     RECT formRect{};
     GetWindowRect(form_, &formRect);
     const int width = outer.right - outer.left, height = outer.bottom - outer.top;
-    window_ = CreateWindowExW(exStyle, className, L"傳送資料", style,
-                              (formRect.left + formRect.right - width) / 2,
-                              (formRect.top + formRect.bottom - height) / 2, width, height, form_,
-                              nullptr, GetModuleHandleW(nullptr), this);
+    const int left = (formRect.left + formRect.right - width) / 2,
+              top = (formRect.top + formRect.bottom - height) / 2;
+    const RECT placed =
+        work_area::fit({left, top, left + width, top + height}, work_area::of(form_));
+    window_ = CreateWindowExW(exStyle, className, L"傳送資料", style, placed.left, placed.top,
+                              width, height, form_, nullptr, GetModuleHandleW(nullptr), this);
     if (window_ == nullptr)
         return;
     const auto child = [this](const wchar_t *windowClass, const wchar_t *text, DWORD childStyle,
