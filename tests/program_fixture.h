@@ -120,7 +120,8 @@ class Program : public ::testing::Test {
         start();
     }
 
-    // Starts the program and waits for its window.
+    // Starts the program and waits for its window to be mapped: a click
+    // before that falls on the root window.
     void start()
     {
         std::vector<std::string> env{"DISPLAY=" + display, "QT_QPA_PLATFORM=xcb", "WAYLAND_DISPLAY",
@@ -132,7 +133,7 @@ class Program : public ::testing::Test {
         program = spawn(argv, env, quiet, errors);
         close(quiet);
         ASSERT_TRUE(eventually([this] {
-            return xdotool({"search", "--name", "^Form1$"}) == 0;
+            return xdotool({"search", "--onlyvisible", "--name", "^Form1$"}) == 0;
         })) << "the window did not appear";
     }
 
