@@ -142,7 +142,8 @@ class Program : public ::testing::Test {
     void openCom1()
     {
         click(336 + 40, 32 + 12); // Button1: open COM1
-        ASSERT_TRUE(eventually([] { return !portIsFree(); })) << "the port did not open";
+        ASSERT_TRUE(eventually([] { return !portIsFree(); })) << "the port did not open\n"
+                                                              << programErrors();
         ASSERT_EQ(openWithoutRoot(device.path()), EBUSY) << "the port is not held exclusively";
     }
 
@@ -154,7 +155,8 @@ class Program : public ::testing::Test {
         device.fillLine();
         click(96 + 48, 464 + 12); // Button2: send "mSend" into a line that takes nothing
         ASSERT_TRUE(eventually([this] { return windowShown("傳送資料"); }))
-            << "no progress window came up";
+            << "no progress window came up\n"
+            << programErrors();
         if (doing != Doing::ShowingABox)
             return;
         // Escape cancels the send, once the progress window is mapped and can
