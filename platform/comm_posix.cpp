@@ -143,7 +143,11 @@ BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD count, LPDWORD written, LPOV
     const auto totalMs =
         std::uint64_t{t.WriteTotalTimeoutMultiplier} * count + t.WriteTotalTimeoutConstant;
     const auto start = Clock::now();
-    const auto deadline = totalMs > 0 ? start + milliseconds(totalMs) : Clock::time_point::max();
+    // A deadline further away than the clock can count is no deadline.
+    const auto room = std::chrono::floor<milliseconds>(Clock::time_point::max() - start).count();
+    const auto deadline = totalMs > 0 && totalMs < static_cast<std::uint64_t>(room)
+                              ? start + milliseconds(totalMs)
+                              : Clock::time_point::max();
     auto stallDeadline = start + writeStall;
     const int fl = ::fcntl(port->fd, F_GETFL);
     if (fl < 0 || ::fcntl(port->fd, F_SETFL, fl | O_NONBLOCK) != 0)

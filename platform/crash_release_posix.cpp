@@ -10,7 +10,11 @@
 
 namespace {
 
-constexpr int crashSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
+// Every signal whose default action ends the process with a core. The
+// first four are the faults the processor raises.
+constexpr int crashSignals[] = {SIGSEGV, SIGBUS,  SIGFPE, SIGILL,  SIGABRT,
+                                SIGQUIT, SIGTRAP, SIGSYS, SIGXCPU, SIGXFSZ};
+constexpr std::size_t processorFaults = 4;
 
 // Each slot holds a descriptor + 1, so that the zero of static storage means
 // free. Lock-free atomics are what a signal handler may read.
@@ -21,6 +25,12 @@ std::atomic<int> slots[16];
 // before the handler can run.
 struct sigaction previous[std::size(crashSignals)];
 
+// The stack the handler runs on when the thread's own is used up. Besides
+// the handler, it must hold a handler that was there before (a sanitizer's
+// report) when a fault repeats under it.
+constexpr std::size_t alternateStackSize = 64 * 1024;
+alignas(16) char alternateStack[alternateStackSize];
+
 void onCrash(int signal, siginfo_t *info, void *)
 {
     const int savedErrno = errno;
@@ -28,26 +38,44 @@ void onCrash(int signal, siginfo_t *info, void *)
     for (std::atomic<int> &slot : slots)
         if (const int fd = slot.load() - 1; fd >= 0)
             ::ioctl(fd, TIOCNXCL);
-    for (std::size_t i = 0; i < std::size(crashSignals); ++i)
-        if (crashSignals[i] == signal)
-            ::sigaction(signal, &previous[i], nullptr);
+    std::size_t i = 0;
+    while (crashSignals[i] != signal)
+        ++i;
+    ::sigaction(signal, &previous[i], nullptr);
     errno = savedErrno;
     // A fault the processor raised happens again when the handler returns,
-    // now under the previous action, with its own address and context. A
-    // signal that was sent (kill, abort) is not repeated: send it again; it
-    // stays blocked, and pending, until the handler returns.
-    if (info == nullptr || info->si_code <= 0)
+    // now under the previous action, with its own address and context. Any
+    // other signal (sent, or a breakpoint, a refused system call, a limit)
+    // would not come again: send it again; it stays blocked, and pending,
+    // until the handler returns.
+    if (i >= processorFaults || info == nullptr || info->si_code <= 0)
         ::raise(signal);
 }
 
 bool installHandler()
 {
+    // The calling thread's alternate stack, unless it has one (a sanitizer
+    // may have set up its own): a stack overflow leaves no room for the
+    // handler on the thread's own stack.
+    stack_t current{};
+    if (::sigaltstack(nullptr, &current) == 0 && (current.ss_flags & SS_DISABLE) != 0) {
+        stack_t ours{};
+        ours.ss_sp = alternateStack;
+        ours.ss_size = alternateStackSize;
+        ::sigaltstack(&ours, nullptr);
+    }
     struct sigaction action {};
     action.sa_sigaction = &onCrash;
-    action.sa_flags = SA_SIGINFO | SA_ONSTACK; // a stack overflow needs the alternate stack
+    action.sa_flags = SA_SIGINFO | SA_ONSTACK;
     sigemptyset(&action.sa_mask);
-    for (std::size_t i = 0; i < std::size(crashSignals); ++i)
-        ::sigaction(crashSignals[i], &action, &previous[i]);
+    for (std::size_t i = 0; i < std::size(crashSignals); ++i) {
+        // A signal ignored when the program started stays ignored; releasing
+        // the port on it would leave a running program's port open to all.
+        if (::sigaction(crashSignals[i], nullptr, &previous[i]) != 0 ||
+            ((previous[i].sa_flags & SA_SIGINFO) == 0 && previous[i].sa_handler == SIG_IGN))
+            continue;
+        ::sigaction(crashSignals[i], &action, nullptr);
+    }
     return true;
 }
 
@@ -68,6 +96,9 @@ void registerCrashRelease(int fd)
 
 void unregisterCrashRelease(int fd)
 {
+    // Dropped first: a crash while the slot is being given up must not leave
+    // the port exclusive.
+    ::ioctl(fd, TIOCNXCL);
     for (std::atomic<int> &slot : slots) {
         int expected = fd + 1;
         if (slot.compare_exchange_strong(expected, 0))

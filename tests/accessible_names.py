@@ -34,9 +34,14 @@ def eventually(condition, seconds=20):
 
 
 def start_xvfb():
+    """An X server of the test's own, on the first free display. Without
+    -noreset it would start afresh whenever its last client leaves (the bus
+    launcher, once it has set its root window property), and refuse a client
+    that connects meanwhile: the program would find no display."""
     read_end, write_end = os.pipe()
     server = subprocess.Popen(
-        ["Xvfb", "-displayfd", str(write_end), "-nolisten", "tcp", "-screen", "0", "1280x1024x24"],
+        ["Xvfb", "-displayfd", str(write_end), "-nolisten", "tcp", "-noreset",
+         "-screen", "0", "1280x1024x24"],
         pass_fds=[write_end], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     os.close(write_end)
     with os.fdopen(read_end) as numbers:
@@ -58,7 +63,13 @@ def walk(node, depth=0):
 def main():
     program = sys.argv[1]
     server, display = start_xvfb()
-    env = dict(os.environ, DISPLAY=display)
+    # The test's own display, for the AT-SPI library in this process too: it
+    # looks for the accessibility bus on the display it is given, which
+    # would otherwise be whatever display the test was started from.
+    for name in ("WAYLAND_DISPLAY", "AT_SPI_BUS_ADDRESS"):
+        os.environ.pop(name, None)
+    os.environ["DISPLAY"] = display
+    env = dict(os.environ)
     children = [server]
     try:
         children.append(subprocess.Popen(

@@ -88,6 +88,13 @@ inline bool programHasAsan()
 #endif
 }
 
+// What the program is doing when it is told to end.
+enum class Doing {
+    Nothing,
+    Sending,     // a send into a line that takes nothing, its progress window up
+    ShowingABox, // the box of a cancelled send ("Send Cancelled"), modal
+};
+
 class Program : public ::testing::Test {
   protected:
     PtyDevice device;
@@ -98,6 +105,8 @@ class Program : public ::testing::Test {
     // Environment settings of the program's own (a locale), when a test
     // needs them.
     std::vector<std::string> settings;
+    // A command that runs the program (nohup), when a test needs one.
+    std::vector<std::string> launcher;
 
     // The program's standard error.
     int errors = open(P_tmpdir, O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
@@ -109,14 +118,58 @@ class Program : public ::testing::Test {
         const rlimit noCore{0, 0};
         ASSERT_EQ(setrlimit(RLIMIT_CORE, &noCore), 0);
         ASSERT_TRUE(xserver.running()) << "Xvfb did not start";
+        start();
+    }
 
+    // Starts the program and waits for its window to be mapped: a click
+    // before that falls on the root window.
+    void start()
+    {
         std::vector<std::string> env{"DISPLAY=" + display, "QT_QPA_PLATFORM=xcb", "WAYLAND_DISPLAY",
                                      "COM1=" + device.path()};
         env.insert(env.end(), settings.begin(), settings.end());
-        program = spawn({programPath()}, env, -1, errors);
+        std::vector<std::string> argv = launcher;
+        argv.push_back(programPath());
+        const int quiet = open("/dev/null", O_WRONLY | O_CLOEXEC);
+        program = spawn(argv, env, quiet, errors);
+        close(quiet);
         ASSERT_TRUE(eventually([this] {
-            return xdotool({"search", "--name", "^Form1$"}) == 0;
+            return xdotool({"search", "--onlyvisible", "--name", "^Form1$"}) == 0;
         })) << "the window did not appear";
+    }
+
+    // Opens COM1 with the window's button, and checks that the program holds
+    // it: locked, and exclusive against a program without root rights.
+    void openCom1()
+    {
+        click(336 + 40, 32 + 12); // Button1: open COM1
+        ASSERT_TRUE(eventually([] { return !portIsFree(); })) << "the port did not open\n"
+                                                              << programErrors();
+        ASSERT_EQ(openWithoutRoot(device.path()), EBUSY) << "the port is not held exclusively";
+    }
+
+    // Brings the program to `doing`, with COM1 open.
+    void bringTo(Doing doing)
+    {
+        if (doing == Doing::Nothing)
+            return;
+        device.fillLine();
+        click(96 + 48, 464 + 12); // Button2: send "mSend" into a line that takes nothing
+        ASSERT_TRUE(eventually([this] { return windowShown("傳送資料"); }))
+            << "no progress window came up\n"
+            << programErrors();
+        if (doing != Doing::ShowingABox)
+            return;
+        // Escape cancels the send, once the progress window is mapped and can
+        // take the focus.
+        ASSERT_TRUE(eventually([this] {
+            return xdotool({"search", "--onlyvisible", "--name", "^傳送資料$"}) == 0;
+        }));
+        ASSERT_EQ(xdotool({"search", "--onlyvisible", "--name", "^傳送資料$", "windowfocus",
+                           "--sync", "key", "Escape"}),
+                  0);
+        ASSERT_TRUE(eventually([this] { return windowShown("Send Cancelled"); }))
+            << "no box came up after the send was cancelled";
     }
 
     void TearDown() override

@@ -259,6 +259,25 @@ TEST(Comm, EveryCallFailsCleanlyOnceTheDeviceIsGone)
     EXPECT_FALSE(WriteFile(INVALID_HANDLE_VALUE, "x", 1, &count, nullptr));
 }
 
+// Write timeouts too long for the clock to count mean no deadline: the
+// write goes out whole.
+TEST(Comm, TheLongestWriteTimeoutsAreNoDeadline)
+{
+    PtyDevice device;
+    HANDLE port = openPath(device.path());
+    ASSERT_NE(port, INVALID_HANDLE_VALUE);
+    COMMTIMEOUTS timeouts{};
+    timeouts.WriteTotalTimeoutMultiplier = 0xFFFFFFFF;
+    timeouts.WriteTotalTimeoutConstant = 0xFFFFFFFF;
+    ASSERT_TRUE(SetCommTimeouts(port, &timeouts));
+    const std::string text(3000, 'w');
+    DWORD written = 0;
+    EXPECT_TRUE(WriteFile(port, text.data(), DWORD(text.size()), &written, nullptr));
+    EXPECT_EQ(written, text.size());
+    EXPECT_EQ(device.read(text.size()), text);
+    EXPECT_TRUE(CloseHandle(port));
+}
+
 TEST(Comm, AWriteTheLineDoesNotTakeEndsAtItsTimeoutOrAStall)
 {
     PtyDevice device;

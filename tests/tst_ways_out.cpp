@@ -3,20 +3,21 @@
 
 namespace {
 
-// What the program is doing when it is told to end.
-enum class Doing {
-    Nothing,
-    Sending,     // a send into a line that takes nothing, its progress window up
-    ShowingABox, // the box of a cancelled send, modal
-};
-
 // How it is told to end.
-enum class Way { ExitButton, CloseBox, Signal, LostDisplay };
+enum class Way {
+    ExitButton,
+    CloseBox,
+    Signal,         // one signal
+    SignalRepeated, // a signal, then another again and again until the program is gone
+    IgnoredSignal,  // a signal that must change nothing, then the close box
+    LostDisplay,
+};
 
 struct WayOut {
     const char *name;
     Way way;
-    int signal; // for Way::Signal
+    int signal; // for the ways by signal
+    int again;  // for Way::SignalRepeated
     Doing doing;
     int status; // the exit status, 128 + the signal for a signal's default action
 };
@@ -49,29 +50,11 @@ class WaysOut : public Program, public ::testing::WithParamInterface<WayOut> {
 TEST_P(WaysOut, EndWithTheirStatusAndFreeThePort)
 {
     const WayOut &row = GetParam();
-    click(336 + 40, 32 + 12); // Button1: open COM1
-    ASSERT_TRUE(eventually([] { return !portIsFree(); })) << "the port did not open";
-    ASSERT_EQ(openWithoutRoot(device.path()), EBUSY) << "the port is not held exclusively";
-    if (row.doing != Doing::Nothing) {
-        device.fillLine();
-        click(96 + 48, 464 + 12); // Button2: send "mSend" into a line that takes nothing
-        ASSERT_TRUE(eventually([this] { return windowShown("傳送資料"); }))
-            << "no progress window came up";
-    }
-    if (row.doing == Doing::ShowingABox) {
-        // Escape cancels the send, once the progress window is mapped and can
-        // take the focus.
-        ASSERT_TRUE(eventually([this] {
-            return xdotool({"search", "--onlyvisible", "--name", "^傳送資料$"}) == 0;
-        }));
-        ASSERT_EQ(xdotool({"search", "--onlyvisible", "--name", "^傳送資料$", "windowfocus",
-                           "--sync", "key", "Escape"}),
-                  0);
-        ASSERT_TRUE(eventually([this] { return windowShown("Send Cancelled"); }))
-            << "no box came up after the send was cancelled";
-    }
+    openCom1();
+    bringTo(row.doing);
 
     const auto start = Clock::now();
+    int status = -1;
     switch (row.way) {
     case Way::ExitButton:
         click(504 + 56, 32 + 12); // Button4: exit
@@ -82,16 +65,33 @@ TEST_P(WaysOut, EndWithTheirStatusAndFreeThePort)
     case Way::Signal:
         ASSERT_EQ(kill(program, row.signal), 0);
         break;
+    case Way::SignalRepeated:
+        // Into every moment of the shutdown, the port's release included.
+        ASSERT_EQ(kill(program, row.signal), 0);
+        for (const auto end = Clock::now() + 10s; (status = waitExit(program, 0ms)) < 0;) {
+            ASSERT_LT(Clock::now(), end) << "the program did not end";
+            kill(program, row.again);
+            poll(nullptr, 0, 1);
+        }
+        break;
+    case Way::IgnoredSignal:
+        ASSERT_EQ(kill(program, row.signal), 0);
+        closeWindow();
+        break;
     case Way::LostDisplay:
         killDisplay();
         break;
     }
-    const int status = waitExit(program, 10s);
+    if (status < 0)
+        status = waitExit(program, 10s);
     const std::string errors = programErrors();
     if (row.way == Way::Signal && row.signal == SIGSEGV && programHasAsan()) {
         EXPECT_EQ(status, 1) << errors;
         EXPECT_NE(errors.find("AddressSanitizer: SEGV"), std::string::npos) << errors;
     } else {
+        // Once the port is closed, a signal may end the program its own way.
+        if (row.way == Way::SignalRepeated && status == 128 + row.again)
+            status = row.status;
         EXPECT_EQ(status, row.status) << errors;
         EXPECT_EQ(errors.find("Sanitizer"), std::string::npos) << errors;
         EXPECT_EQ(errors.find("runtime error"), std::string::npos) << errors;
@@ -105,20 +105,104 @@ TEST_P(WaysOut, EndWithTheirStatusAndFreeThePort)
 }
 
 const WayOut waysOut[] = {
-    {"ExitButton", Way::ExitButton, 0, Doing::Nothing, 0},
-    {"CloseBox", Way::CloseBox, 0, Doing::Nothing, 0},
-    {"CloseBoxDuringAStalledSend", Way::CloseBox, 0, Doing::Sending, 0},
-    {"Sigterm", Way::Signal, SIGTERM, Doing::Nothing, 0},
-    {"Sighup", Way::Signal, SIGHUP, Doing::Nothing, 0},
-    {"Sigint", Way::Signal, SIGINT, Doing::Nothing, 0},
-    {"SigtermDuringAStalledSend", Way::Signal, SIGTERM, Doing::Sending, 0},
-    {"SigtermWithABoxUp", Way::Signal, SIGTERM, Doing::ShowingABox, 0},
-    {"LostDisplay", Way::LostDisplay, 0, Doing::Nothing, 1},
-    {"CrashSigsegv", Way::Signal, SIGSEGV, Doing::Nothing, 128 + SIGSEGV},
-    {"CrashSigabrt", Way::Signal, SIGABRT, Doing::Nothing, 128 + SIGABRT},
+    {"ExitButton", Way::ExitButton, 0, 0, Doing::Nothing, 0},
+    {"CloseBox", Way::CloseBox, 0, 0, Doing::Nothing, 0},
+    {"CloseBoxDuringAStalledSend", Way::CloseBox, 0, 0, Doing::Sending, 0},
+    {"Sigterm", Way::Signal, SIGTERM, 0, Doing::Nothing, 0},
+    {"Sighup", Way::Signal, SIGHUP, 0, Doing::Nothing, 0},
+    {"Sigint", Way::Signal, SIGINT, 0, Doing::Nothing, 0},
+    {"SigtermDuringAStalledSend", Way::Signal, SIGTERM, 0, Doing::Sending, 0},
+    {"SigtermWithABoxUp", Way::Signal, SIGTERM, 0, Doing::ShowingABox, 0},
+    // More end signals while the program ends (a terminal that closes sends
+    // SIGHUP twice).
+    {"SigtermThenSigtermsDuringTheShutdown", Way::SignalRepeated, SIGTERM, SIGTERM, Doing::Nothing,
+     0},
+    {"SighupThenSigintsDuringTheShutdown", Way::SignalRepeated, SIGHUP, SIGINT, Doing::Nothing, 0},
+    {"SigpipeIsIgnored", Way::IgnoredSignal, SIGPIPE, 0, Doing::Nothing, 0},
+    {"LostDisplay", Way::LostDisplay, 0, 0, Doing::Nothing, 1},
+    {"CrashSigsegv", Way::Signal, SIGSEGV, 0, Doing::Nothing, 128 + SIGSEGV},
+    {"CrashSigabrt", Way::Signal, SIGABRT, 0, Doing::Nothing, 128 + SIGABRT},
+    // The other signals whose default action ends the program with a core.
+    {"CrashSigquit", Way::Signal, SIGQUIT, 0, Doing::Nothing, 128 + SIGQUIT},
+    {"CrashSigtrap", Way::Signal, SIGTRAP, 0, Doing::Nothing, 128 + SIGTRAP},
+    {"CrashSigsys", Way::Signal, SIGSYS, 0, Doing::Nothing, 128 + SIGSYS},
+    {"CrashSigxcpu", Way::Signal, SIGXCPU, 0, Doing::Nothing, 128 + SIGXCPU},
+    {"CrashSigxfsz", Way::Signal, SIGXFSZ, 0, Doing::Nothing, 128 + SIGXFSZ},
 };
 
 INSTANTIATE_TEST_SUITE_P(, WaysOut, ::testing::ValuesIn(waysOut),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+} // namespace
+
+namespace {
+
+// Under nohup the program starts with SIGHUP ignored; a hang-up must leave
+// it running, its port held, as the user asked.
+class ProgramUnderNohup : public Program {
+  protected:
+    void SetUp() override
+    {
+        launcher = {"nohup"};
+        Program::SetUp();
+    }
+};
+
+TEST_F(ProgramUnderNohup, KeepsRunningAfterAHangUp)
+{
+    openCom1();
+    ASSERT_EQ(kill(program, SIGHUP), 0);
+    click(96 + 48, 464 + 12); // Button2: send "mSend"
+    EXPECT_EQ(device.read(5), "mSend") << "the window no longer answers";
+    EXPECT_LT(waitExit(program, 0ms), 0) << "the hang-up ended the program";
+    EXPECT_EQ(openWithoutRoot(device.path()), EBUSY) << "the port was let go";
+}
+
+struct Crash {
+    const char *name;
+    const char *how; // what crash_child.cpp does
+    int status;
+};
+
+void PrintTo(const Crash &row, std::ostream *out)
+{
+    *out << row.name;
+}
+
+// Crashes that the program cannot be made to have from outside, in a child
+// of the test's own that holds the port through the same functions.
+class Crashes : public ::testing::TestWithParam<Crash> {};
+
+TEST_P(Crashes, FreeThePort)
+{
+    const Crash &row = GetParam();
+    const rlimit noCore{0, 0};
+    ASSERT_EQ(setrlimit(RLIMIT_CORE, &noCore), 0);
+    PtyDevice device;
+    int go[2];
+    ASSERT_EQ(pipe2(go, O_CLOEXEC), 0);
+    // AddressSanitizer sets up an alternate stack of its own: without it,
+    // the one the crash release sets up is the one that must serve.
+    const char *asan = std::getenv("ASAN_OPTIONS");
+    const pid_t child = spawn(
+        {COMTERM_CRASH_CHILD, device.path(), row.how, std::to_string(go[0])},
+        {"ASAN_OPTIONS=" + std::string(asan ? asan : "") + ":use_sigaltstack=0"}, -1, -1, go[0]);
+    close(go[0]);
+    EXPECT_TRUE(eventually([&] { return openWithoutRoot(device.path()) == EBUSY; }))
+        << "the child did not hold the port";
+    EXPECT_EQ(write(go[1], "!", 1), 1);
+    close(go[1]);
+    EXPECT_EQ(waitExit(child, 30s), row.status);
+    EXPECT_EQ(openWithoutRoot(device.path()), 0) << "exclusive mode outlived the child";
+}
+
+const Crash crashes[] = {
+    {"StackOverflow", "overflow", 128 + SIGSEGV},
+    // After more opens and closes than the release keeps descriptors for.
+    {"AbortAfterManyOpens", "churn", 128 + SIGABRT},
+};
+
+INSTANTIATE_TEST_SUITE_P(, Crashes, ::testing::ValuesIn(crashes),
                          [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace

@@ -13,7 +13,7 @@ Xvfb::Xvfb(const std::string &screen)
     // Xvfb picks a free display itself and writes its number to the pipe
     // once it takes clients.
     int fds[2];
-    if (pipe(fds) != 0)
+    if (pipe2(fds, O_CLOEXEC) != 0)
         return;
     const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
     pid_ = spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-nolisten", "tcp", "-noreset",

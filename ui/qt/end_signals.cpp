@@ -49,8 +49,8 @@ EndSignals::~EndSignals()
     for (std::size_t i = 0; i < std::size(handled); ++i)
         if (installed_[i])
             ::sigaction(handled[i], &previous_[i], nullptr);
-    notifier_.reset();
     wakeFd.store(-1);
+    notifier_.reset();
     for (const int fd : pipe_)
         if (fd >= 0)
             ::close(fd);

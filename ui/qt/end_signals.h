@@ -18,7 +18,9 @@ class EndSignals : public QObject {
     // Installs the handlers; one object at a time. Needs the application
     // object (the notifier needs its event dispatcher).
     explicit EndSignals(QObject *owner = nullptr);
-    // Puts the earlier actions back.
+    // Puts the earlier actions back. Until then every one of the signals is
+    // caught, however many come: destroy it only once the program has let go
+    // of what a signal's default action would leave behind (its port).
     ~EndSignals() override;
     EndSignals(const EndSignals &) = delete;
     EndSignals &operator=(const EndSignals &) = delete;

@@ -114,21 +114,30 @@ void hold(QtMsgType type, const QMessageLogContext &context, const QString &text
                         context.category ? context.category : "", context.line, text});
         return;
     }
-    // Qt gives up on its platform only when it could not reach a display. Its
-    // own reason ("could not connect to display :1") is the first message of
-    // a platform plugin, when there is one; left unset, the variables say it.
-    std::string reason;
-    if (!set("DISPLAY") && !set("WAYLAND_DISPLAY")) {
-        reason = "DISPLAY and WAYLAND_DISPLAY are not set";
-    } else {
+    // Qt gives up on its platform only when it could not reach a display,
+    // or could not find the platform it was asked for. Qt's own reason is
+    // the plugin loader's warning in the second case, and in the first the
+    // first message of the platform plugin ("could not connect to display
+    // :1"), unless the variables that name a display are not set at all.
+    const auto firstOf = [](auto wanted) {
         for (const HeldMessage &message : held)
-            if (message.category.starts_with("qt.qpa.") && message.category != "qt.qpa.plugin") {
-                reason = message.text.toStdString();
-                break;
-            }
-        if (reason.empty())
-            reason = text.section(u'\n', 0, 0).toStdString();
-    }
+            if (wanted(message))
+                return message.text.toStdString();
+        return std::string();
+    };
+    std::string reason = firstOf([](const HeldMessage &m) {
+        return m.category == "qt.qpa.plugin" && m.type == QtWarningMsg;
+    });
+    if (reason.empty() && !set("DISPLAY") && !set("WAYLAND_DISPLAY"))
+        reason = "DISPLAY and WAYLAND_DISPLAY are not set";
+    if (reason.empty())
+        reason = firstOf([](const HeldMessage &m) {
+            return m.category.starts_with("qt.qpa.") && m.category != "qt.qpa.plugin";
+        });
+    if (reason.empty())
+        reason = firstOf([](const HeldMessage &m) { return m.category == "qt.qpa.plugin"; });
+    if (reason.empty())
+        reason = text.section(u'\n', 0, 0).toStdString();
     std::fprintf(stderr, "comterm: no display to open the window on (%s)\n", reason.c_str());
     std::fflush(stderr);
     // Nothing is open yet, and Qt is half made: end here, without exit handlers.
