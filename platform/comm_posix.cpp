@@ -51,8 +51,12 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
         failErrno();
         return INVALID_HANDLE_VALUE;
     }
+    // Known to the crash release before it can become exclusive; every way
+    // out below drops exclusive mode again before the descriptor goes.
+    registerCrashRelease(fd);
     const auto giveUp = [fd] {
         failErrno();
+        unregisterCrashRelease(fd);
         ::close(fd);
         return INVALID_HANDLE_VALUE;
     };
@@ -72,7 +76,6 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
     const int fl = ::fcntl(fd, F_GETFL);
     if (fl < 0 || ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK) != 0)
         return giveUp();
-    registerCrashRelease(fd);
     return new Port{fd};
 }
 
