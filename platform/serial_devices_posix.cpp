@@ -1,4 +1,4 @@
-#include "port_list.h"
+#include "serial_devices.h"
 
 #include <algorithm>
 #include <filesystem>
