@@ -23,6 +23,10 @@ struct SerialDevice {
 // map), by name; `root` is not used.
 std::vector<SerialDevice> serialDevices(const std::string &root = {});
 
+// The system's standard device of serial port number n (from 1): /dev/ttyS<n-1>
+// on Linux, \\.\COMn on Windows.
+std::string standardSerialDevice(unsigned number);
+
 // Whether the device at `path` is there, asked without opening it. `root` as
 // for serialDevices().
 bool devicePresent(const std::string &path, const std::string &root = {});

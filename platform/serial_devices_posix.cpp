@@ -95,6 +95,11 @@ std::vector<SerialDevice> serialDevices(const std::string &root)
     return devices;
 }
 
+std::string standardSerialDevice(unsigned number)
+{
+    return "/dev/ttyS" + std::to_string(number - 1);
+}
+
 bool devicePresent(const std::string &path, const std::string &root)
 {
     struct stat st {};

@@ -36,6 +36,11 @@ std::vector<SerialDevice> serialDevices(const std::string &)
     return devices;
 }
 
+std::string standardSerialDevice(unsigned number)
+{
+    return "\\\\.\\COM" + std::to_string(number);
+}
+
 bool devicePresent(const std::string &path, const std::string &)
 {
     // A port name (\\.\COM7) is looked for among the system's device names

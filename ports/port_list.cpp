@@ -35,10 +35,10 @@ std::string fileLines()
 {
     const std::vector<std::string> files = portsFiles();
     for (const std::string &path : files) {
-        const PortsFileRead read = readPortsFile(path);
-        if (read.state == PortsFileRead::State::Missing)
+        const FileRead read = readPortsFile(path);
+        if (read.state == FileRead::State::Missing)
             continue;
-        if (read.state == PortsFileRead::State::Unusable)
+        if (read.state == FileRead::State::Unusable)
             return "ports file: " + path + " cannot be used: " + read.problem + '\n';
         std::string text = "ports file: " + path + '\n';
         for (const PortsFile::Unusable &bad : parsePortsFile(read.text).badLines)
