@@ -155,10 +155,9 @@ void SetLastError(DWORD error);
 
 // Opens the serial port `name` for exclusive use and puts it in raw mode (no
 // echo, no line editing, no character translation, 8-bit clean) with the
-// receiver on and modem lines ignored. `name` is a device path, or a port
-// name ("COM1", "COM2", ...) that the device map (device_map.h) turns into
-// one. Only exclusive (share 0), OPEN_EXISTING, non-overlapped opens are
-// supported.
+// receiver on and modem lines ignored. `name` is a device path; a port name
+// such as "COM1" is for the caller to turn into one. Only exclusive (share
+// 0), OPEN_EXISTING, non-overlapped opens are supported.
 // Fails with ERROR_FILE_NOT_FOUND (no such name or device),
 // ERROR_ACCESS_DENIED (no permission, or another handle holds the port),
 // ERROR_INVALID_PARAMETER (an unsupported mode).

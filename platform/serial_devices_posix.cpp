@@ -1,4 +1,4 @@
-#include "port_list.h"
+#include "serial_devices.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -93,6 +93,11 @@ std::vector<SerialDevice> serialDevices(const std::string &root)
             devices.push_back({"/dev/" + name, {}, "/dev/" + name, {}});
     }
     return devices;
+}
+
+std::string standardSerialDevice(unsigned number)
+{
+    return "/dev/ttyS" + std::to_string(number - 1);
 }
 
 bool devicePresent(const std::string &path, const std::string &root)

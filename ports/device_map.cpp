@@ -1,5 +1,8 @@
 #include "device_map.h"
 
+#include "serial_devices.h"
+#include "system_text.h"
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -188,13 +191,13 @@ PortDevice portDevice(std::string_view name, bool tellSkippedLines)
         return device;
     }
     for (const std::string &path : portsFiles()) {
-        PortsFileRead read = readPortsFile(path);
-        if (read.state == PortsFileRead::State::Missing)
+        FileRead read = readPortsFile(path);
+        if (read.state == FileRead::State::Missing)
             continue;
         // The first file found is the user's; the others are not read.
         device.source = PortDevice::Source::File;
         device.file = path;
-        if (read.state == PortsFileRead::State::Unusable) {
+        if (read.state == FileRead::State::Unusable) {
             device.problem = std::move(read.problem);
             return device;
         }
@@ -213,8 +216,13 @@ PortDevice portDevice(std::string_view name, bool tellSkippedLines)
         device = {};
         break;
     }
-    device.path = defaultDevice(number);
+    device.path = standardSerialDevice(number);
     return device;
+}
+
+FileRead readPortsFile(const std::string &path)
+{
+    return readSmallFile(path, maxPortsFileSize);
 }
 
 std::string sourceOf(std::string_view name, const PortDevice &device)
@@ -248,7 +256,7 @@ std::string mapHint(std::string_view name, std::string_view example)
     const std::vector<std::string> files = portsFiles();
     std::string file = files.empty() ? std::string("the ports file") : files.back();
     for (const std::string &path : files)
-        if (readPortsFile(path).state != PortsFileRead::State::Missing) {
+        if (readPortsFile(path).state != FileRead::State::Missing) {
             file = path;
             break;
         }

@@ -31,6 +31,8 @@
 // an edit takes effect at the next open.
 #pragma once
 
+#include "file_system.h"
+
 #include <map>
 #include <string>
 #include <string_view>
@@ -101,23 +103,13 @@ struct PortValue {
 };
 PortValue splitValue(std::string_view value);
 
-// A ports file as found on disk: missing (simply no file), read (its bytes),
-// or there but not to be used, and why.
-struct PortsFileRead {
-    enum class State { Missing, Read, Unusable };
-    State state = State::Missing;
-    std::string text, problem;
-};
+// A ports file as found on disk (file_system.h): missing, read, or there but
+// not to be used, and why; at most maxPortsFileSize bytes.
 constexpr std::size_t maxPortsFileSize = 64 * 1024;
+FileRead readPortsFile(const std::string &path);
 
-// Platform parts: the ports files to look in, first found wins; reading one
-// without waiting on it (a FIFO) or reading without end (a device); the
-// device a value from the file or a variable stands for (empty, with
-// `problem` set, when it is none); the standard device of port number n;
-// UTF-16 text as the narrow text file names are written in (UTF-8 on Linux,
-// the ANSI code page on Windows).
+// The parts that differ by system: the ports files to look in, first found
+// wins; the device a value from the file or a variable stands for (empty,
+// with `problem` set, when it is none).
 std::vector<std::string> portsFiles();
-PortsFileRead readPortsFile(const std::string &path);
 std::string deviceOf(std::string_view value, std::string &problem);
-std::string defaultDevice(unsigned number);
-std::string nativeText(std::u16string_view text);

@@ -1,6 +1,4 @@
-#include "port_list.h"
-
-#include "device_map.h"
+#include "serial_devices.h"
 
 #include <windows.h>
 
@@ -33,14 +31,14 @@ std::vector<SerialDevice> serialDevices(const std::string &)
         devices.push_back({port, std::string(driverDevice, nameSize), "\\\\.\\" + port, {}});
     }
     RegCloseKey(key);
-    // COM2 before COM10; names that are no COMn after them.
-    std::sort(devices.begin(), devices.end(), [](const SerialDevice &a, const SerialDevice &b) {
-        const unsigned first = portNumber(a.name), second = portNumber(b.name);
-        if ((first == 0) != (second == 0))
-            return first != 0;
-        return first != second ? first < second : a.name < b.name;
-    });
+    std::sort(devices.begin(), devices.end(),
+              [](const SerialDevice &a, const SerialDevice &b) { return a.name < b.name; });
     return devices;
+}
+
+std::string standardSerialDevice(unsigned number)
+{
+    return "\\\\.\\COM" + std::to_string(number);
 }
 
 bool devicePresent(const std::string &path, const std::string &)

@@ -1,9 +1,8 @@
-#include "device_map.h"
+#include "file_system.h"
+
+#include "system_text.h"
 
 #include <windows.h>
-
-#include <cctype>
-#include <string>
 
 namespace {
 
@@ -43,32 +42,15 @@ std::string ansiFolder(const std::wstring &folder)
     return shortName.empty() ? std::string() : narrow(shortName);
 }
 
-// The system's text for `error`, without the line break it ends in.
-std::string systemText(DWORD error)
+FileRead unusable(std::string problem)
 {
-    char *text = nullptr;
-    const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
-    std::string reason = length > 0 && text != nullptr ? std::string(text, length) : "";
-    LocalFree(text);
-    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' ||
-                               reason.back() == ' ' || reason.back() == '.'))
-        reason.pop_back();
-    return reason.empty() ? "error " + std::to_string(error) : reason;
-}
-
-PortsFileRead unusable(std::string problem)
-{
-    return {PortsFileRead::State::Unusable, {}, std::move(problem)};
+    return {FileRead::State::Unusable, {}, std::move(problem)};
 }
 
 } // namespace
 
-std::vector<std::string> portsFiles()
+std::string executableFolder()
 {
-    // Beside the executable first: a folder or a stick that carries its own.
-    std::vector<std::string> files;
     std::wstring exe(MAX_PATH, L'\0');
     DWORD n;
     while ((n = GetModuleFileNameW(nullptr, exe.data(), static_cast<DWORD>(exe.size()))) ==
@@ -76,45 +58,47 @@ std::vector<std::string> portsFiles()
            exe.size() < 32768)
         exe.resize(exe.size() * 2);
     exe.resize(n < exe.size() ? n : 0);
-    if (const auto slash = exe.find_last_of(L"\\/"); slash != std::wstring::npos)
-        if (const std::string folder = ansiFolder(exe.substr(0, slash)); !folder.empty())
-            files.push_back(folder + "\\ports.conf");
+    const auto slash = exe.find_last_of(L"\\/");
+    return slash != std::wstring::npos ? ansiFolder(exe.substr(0, slash)) : std::string();
+}
+
+std::string userConfigFolder()
+{
     std::wstring appData(32767, L'\0');
     appData.resize(
         GetEnvironmentVariableW(L"APPDATA", appData.data(), static_cast<DWORD>(appData.size())));
     if (!appData.empty() && appData.size() < 32767)
-        if (const std::string folder = ansiFolder(appData); !folder.empty())
-            files.push_back(folder + "\\comterm\\ports.conf");
-    return files;
+        return ansiFolder(appData);
+    return {};
 }
 
-PortsFileRead readPortsFile(const std::string &path)
+FileRead readSmallFile(const std::string &path, std::size_t maxSize)
 {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
             return {};
-        return unusable(systemText(error));
+        return unusable(systemErrorText(error));
     }
     if (attributes & FILE_ATTRIBUTE_DIRECTORY)
         return unusable("a folder, not a file");
     HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
-        return unusable(systemText(GetLastError()));
-    PortsFileRead read;
+        return unusable(systemErrorText(GetLastError()));
+    FileRead read;
     LARGE_INTEGER size{};
     if (GetFileType(file) != FILE_TYPE_DISK) {
         read = unusable("not a file on a disk");
     } else if (!GetFileSizeEx(file, &size)) {
-        read = unusable(systemText(GetLastError()));
-    } else if (static_cast<unsigned long long>(size.QuadPart) > maxPortsFileSize) {
-        read = unusable("larger than " + std::to_string(maxPortsFileSize / 1024) + " KiB");
+        read = unusable(systemErrorText(GetLastError()));
+    } else if (static_cast<unsigned long long>(size.QuadPart) > maxSize) {
+        read = unusable("larger than " + std::to_string(maxSize / 1024) + " KiB");
     } else {
         // One byte past the limit tells a file that grew meanwhile.
-        read.state = PortsFileRead::State::Read;
-        read.text.resize(maxPortsFileSize + 1);
+        read.state = FileRead::State::Read;
+        read.text.resize(maxSize + 1);
         DWORD total = 0, n = 0;
         while (total < read.text.size() &&
                ReadFile(file, read.text.data() + total,
@@ -122,38 +106,9 @@ PortsFileRead readPortsFile(const std::string &path)
                n > 0)
             total += n;
         read.text.resize(total);
-        if (total > maxPortsFileSize)
-            read = unusable("larger than " + std::to_string(maxPortsFileSize / 1024) + " KiB");
+        if (total > maxSize)
+            read = unusable("larger than " + std::to_string(maxSize / 1024) + " KiB");
     }
     CloseHandle(file);
     return read;
-}
-
-std::string deviceOf(std::string_view value, std::string &problem)
-{
-    if (value.substr(0, 2) == "\\\\")
-        return std::string(value);
-    std::string name(value);
-    for (char &c : name)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    if (portNumber(name) != 0)
-        return "\\\\.\\" + name;
-    problem = "not a port name (COM7) or a device path (\\\\.\\COM7): " + std::string(value);
-    return {};
-}
-
-std::string nativeText(std::u16string_view text)
-{
-    const auto *wide = reinterpret_cast<const wchar_t *>(text.data());
-    const int length = static_cast<int>(text.size());
-    const int size = WideCharToMultiByte(CP_ACP, 0, wide, length, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-    if (size > 0)
-        WideCharToMultiByte(CP_ACP, 0, wide, length, out.data(), size, nullptr, nullptr);
-    return out;
-}
-
-std::string defaultDevice(unsigned number)
-{
-    return "\\\\.\\COM" + std::to_string(number);
 }

@@ -2,6 +2,7 @@
 
 #include "device_map.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -34,10 +35,10 @@ std::string fileLines()
 {
     const std::vector<std::string> files = portsFiles();
     for (const std::string &path : files) {
-        const PortsFileRead read = readPortsFile(path);
-        if (read.state == PortsFileRead::State::Missing)
+        const FileRead read = readPortsFile(path);
+        if (read.state == FileRead::State::Missing)
             continue;
-        if (read.state == PortsFileRead::State::Unusable)
+        if (read.state == FileRead::State::Unusable)
             return "ports file: " + path + " cannot be used: " + read.problem + '\n';
         std::string text = "ports file: " + path + '\n';
         for (const PortsFile::Unusable &bad : parsePortsFile(read.text).badLines)
@@ -97,5 +98,12 @@ std::string portsReport(const std::string &root)
         ports.emplace_back(name, portDevice(name, false));
         text += portLine(name, ports.back().second, root);
     }
-    return text + fileLines() + deviceLines(serialDevices(root), ports);
+    // COM2 before COM10, and the ports before the devices of other names.
+    std::vector<SerialDevice> devices = serialDevices(root);
+    std::stable_sort(devices.begin(), devices.end(),
+                     [](const SerialDevice &a, const SerialDevice &b) {
+                         const unsigned first = portNumber(a.name), second = portNumber(b.name);
+                         return first != 0 && (second == 0 || first < second);
+                     });
+    return text + fileLines() + deviceLines(devices, ports);
 }

@@ -1,32 +1,12 @@
 #include "open_failure.h"
 
+#include "system_text.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <string>
-#include <string_view>
 
 namespace {
-
-// The system's text for `error` in the user's language, in the ANSI code
-// page, without the full stop (a Chinese one too) and line break it ends in.
-std::string systemText(DWORD error)
-{
-    wchar_t *text = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
-    std::wstring reason = length > 0 && text != nullptr ? std::wstring(text, length) : L"";
-    LocalFree(text);
-    while (!reason.empty() &&
-           std::wstring_view(L" \r\n.\u3002").find(reason.back()) != std::wstring_view::npos)
-        reason.pop_back();
-    const int size = WideCharToMultiByte(CP_ACP, 0, reason.data(), static_cast<int>(reason.size()),
-                                         nullptr, 0, nullptr, nullptr);
-    std::string narrow(static_cast<std::size_t>(std::max(size, 0)), '\0');
-    WideCharToMultiByte(CP_ACP, 0, reason.data(), static_cast<int>(reason.size()), narrow.data(),
-                        size, nullptr, nullptr);
-    return narrow.empty() ? "error " + std::to_string(error) : narrow;
-}
 
 // ANSI code-page text as UTF-8, the boxes' encoding.
 std::string utf8FromAnsi(const std::string &text)
@@ -47,7 +27,7 @@ std::string utf8FromAnsi(const std::string &text)
 // The system's reason, and what the user can do about it where that is clear.
 std::string reason(DWORD error, const std::string &name, const PortDevice &device)
 {
-    std::string text = systemText(error);
+    std::string text = systemErrorText(error);
     switch (error) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
@@ -91,7 +71,7 @@ std::string reportOpenFailure(const std::string &name, const PortDevice &device)
 std::string lastFailureText()
 {
     const DWORD error = GetLastError();
-    std::string text = utf8FromAnsi(systemText(error));
+    std::string text = utf8FromAnsi(systemErrorText(error));
     SetLastError(error);
     return text;
 }

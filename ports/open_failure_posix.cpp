@@ -1,6 +1,7 @@
 #include "open_failure.h"
 
 #include "last_error_posix.h"
+#include "system_text.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -24,24 +25,6 @@ std::string groupHint(const std::string &path)
     if (owner == nullptr)
         return {};
     return std::string("; is the user in the ") + owner->gr_name + " group?";
-}
-
-// The words for a last error that no system call set (a device already found
-// gone, an argument refused by this layer).
-std::string errorText(DWORD error)
-{
-    switch (error) {
-    case ERROR_DEVICE_NOT_CONNECTED:
-        return "Device not connected";
-    case ERROR_INVALID_HANDLE:
-        return "No port is open";
-    case ERROR_INVALID_PARAMETER:
-        return "Invalid argument";
-    case ERROR_SEM_TIMEOUT:
-        return "Timed out";
-    default:
-        return "error " + std::to_string(error);
-    }
 }
 
 std::string reason(const std::string &name, const PortDevice &device)
@@ -93,5 +76,5 @@ std::string reportOpenFailure(const std::string &name, const PortDevice &device)
 std::string lastFailureText()
 {
     const int err = commLastErrno();
-    return err != 0 ? std::strerror(err) : errorText(GetLastError());
+    return err != 0 ? std::strerror(err) : systemErrorText(GetLastError());
 }
