@@ -51,12 +51,8 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
         failErrno();
         return INVALID_HANDLE_VALUE;
     }
-    // Known to the crash release before it can become exclusive; every way
-    // out below drops exclusive mode again before the descriptor goes.
-    registerCrashRelease(fd);
     const auto giveUp = [fd] {
         failErrno();
-        unregisterCrashRelease(fd);
         ::close(fd);
         return INVALID_HANDLE_VALUE;
     };
@@ -65,17 +61,28 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES
     // lock. A path that is not a terminal fails later, at the settings.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
         return giveUp();
-    if (::ioctl(fd, TIOCEXCL) != 0 && errno != ENOTTY)
+    // Known to the crash release before it becomes exclusive; a failure from
+    // here on drops exclusive mode before the descriptor goes (only now:
+    // exclusive mode belongs to the terminal, and a port held by another
+    // handle must keep it).
+    registerCrashRelease(fd);
+    const auto release = [fd, &giveUp] {
+        const int err = errno;
+        unregisterCrashRelease(fd);
+        errno = err;
         return giveUp();
+    };
+    if (::ioctl(fd, TIOCEXCL) != 0 && errno != ENOTTY)
+        return release();
     termios tio{};
     if (::tcgetattr(fd, &tio) == 0) {
         makeRaw(tio);
         if (::tcsetattr(fd, TCSANOW, &tio) != 0)
-            return giveUp();
+            return release();
     }
     const int fl = ::fcntl(fd, F_GETFL);
     if (fl < 0 || ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK) != 0)
-        return giveUp();
+        return release();
     return new Port{fd};
 }
 
