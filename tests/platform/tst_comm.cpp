@@ -2,6 +2,7 @@
 #include "comm.h"
 #include "device.h"
 #include "device_map.h"
+#include "write_stall_posix.h"
 
 #include <gtest/gtest.h>
 
@@ -298,10 +299,30 @@ TEST(Comm, AWriteTheLineDoesNotTakeEndsAtItsTimeoutOrAStall)
     EXPECT_EQ(written, 0u);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
 
-    // Without one, it gives up once the line has taken nothing for 30 s.
+    // Without one, it gives up once the line has taken nothing for the
+    // stall limit (a moment here; the next test waits the real 30 s).
     timeouts.WriteTotalTimeoutConstant = 0;
     ASSERT_TRUE(SetCommTimeouts(port, &timeouts));
+    setWriteStallLimit(std::chrono::milliseconds(300));
     start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(WriteFile(port, "stalled!", 8, &written, nullptr));
+    EXPECT_EQ(GetLastError(), ERROR_SEM_TIMEOUT);
+    EXPECT_EQ(written, 0u);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    setWriteStallLimit(std::chrono::milliseconds::zero());
+    EXPECT_TRUE(CloseHandle(port));
+}
+
+// The stall limit the program runs with: 30 s of a line that takes nothing.
+TEST(CommRealStall, AStalledWriteGivesUpAfterThirtySeconds)
+{
+    PtyDevice device;
+    PortMapping com1("COM1", device.path());
+    HANDLE port = openPort("COM1");
+    ASSERT_NE(port, INVALID_HANDLE_VALUE);
+    device.fillLine();
+    DWORD written = 99;
+    const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(WriteFile(port, "stalled!", 8, &written, nullptr));
     EXPECT_EQ(GetLastError(), ERROR_SEM_TIMEOUT);
     EXPECT_EQ(written, 0u);
