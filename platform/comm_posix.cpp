@@ -2,8 +2,10 @@
 #include "crash_release_posix.h"
 #include "line_settings_posix.h"
 #include "port_posix.h"
+#include "write_stall_posix.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -18,11 +20,16 @@
 
 namespace {
 
-// A write gives up when the line has taken no byte for this long: a peer
-// that stopped reading, or flow control held.
-constexpr std::chrono::seconds writeStall{30};
+// A write gives up when the line has taken no byte for this long.
+std::atomic<std::chrono::milliseconds::rep> writeStallMs{
+    std::chrono::milliseconds(writeStallLimit).count()};
 
 } // namespace
+
+void setWriteStallLimit(std::chrono::milliseconds limit)
+{
+    writeStallMs = (limit > std::chrono::milliseconds::zero() ? limit : writeStallLimit).count();
+}
 
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                    DWORD disposition, DWORD flags, HANDLE templateFile)
@@ -158,6 +165,7 @@ BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD count, LPDWORD written, LPOV
     const auto deadline = totalMs > 0 && totalMs < static_cast<std::uint64_t>(room)
                               ? start + milliseconds(totalMs)
                               : Clock::time_point::max();
+    const std::chrono::milliseconds writeStall(writeStallMs.load());
     auto stallDeadline = start + writeStall;
     const int fl = ::fcntl(port->fd, F_GETFL);
     if (fl < 0 || ::fcntl(port->fd, F_SETFL, fl | O_NONBLOCK) != 0)

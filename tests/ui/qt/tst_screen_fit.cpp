@@ -1,10 +1,10 @@
-// The window kept whole on its screen: the rule as a table, and the main
-// window created on a screen too short for its stored place (the offscreen
-// platform's screen is 1280x720 here; a second run has 1280x800 at 200 %).
+// The window kept whole on its screen: Qt's rectangles through the shared
+// rule, and the main window created on a screen too short for its stored
+// place (the offscreen platform's screen is 1280x720 here; a second run has
+// 1280x800 at 200 %).
 #include "application.h"
 #include "screen_fit.h"
 #include "tform1.h"
-#include "window_fit.h"
 
 #include <QScreen>
 #include <QtTest>
@@ -19,28 +19,15 @@ class TestScreenFit : public QObject {
     Q_OBJECT
 
   private slots:
+    // Qt's rectangles through the shared rule (tst_window_fit holds its
+    // table): an area away from the origin, moved along both axes.
     void fitInto_data()
     {
         QTest::addColumn<QRect>("frame");
         QTest::addColumn<QRect>("area");
         QTest::addColumn<QPoint>("placed");
-        const QRect form(288, 208, 870, 640);
-        const QRect screen(0, 0, 1280, 1024);
-        QTest::newRow("fits: unchanged") << form << screen << QPoint(288, 208);
-        QTest::newRow("touches the bottom and right edges: unchanged")
-            << form << QRect(0, 0, 1158, 848) << QPoint(288, 208);
-        QTest::newRow("past the bottom: up just enough")
-            << form << QRect(0, 0, 1280, 720) << QPoint(288, 80);
-        QTest::newRow("past the bottom of a panel's area: up to its edge")
-            << form << QRect(0, 0, 1280, 800) << QPoint(288, 160);
-        QTest::newRow("past the right: left just enough")
-            << form << QRect(0, 0, 1024, 1024) << QPoint(154, 208);
         QTest::newRow("above and left of an area below a top panel: in to its corner")
             << QRect(-40, 10, 870, 640) << QRect(0, 32, 1280, 992) << QPoint(0, 32);
-        QTest::newRow("wider than the area: at its left edge")
-            << form << QRect(100, 0, 800, 1024) << QPoint(100, 208);
-        QTest::newRow("larger than the area: at its top-left")
-            << form << QRect(10, 20, 800, 600) << QPoint(10, 20);
         QTest::newRow("on a second screen: moved within that screen")
             << QRect(1500, 500, 870, 640) << QRect(1280, 0, 1920, 1080) << QPoint(1500, 440);
     }
@@ -50,27 +37,6 @@ class TestScreenFit : public QObject {
         QFETCH(QRect, area);
         QFETCH(QPoint, placed);
         QCOMPARE(::fitInto(frame, area), QRect(placed, frame.size()));
-    }
-
-    // The scale a window is drawn at: the screen's while it fits, else the
-    // largest at which it does along both axes.
-    void fitDpi_data()
-    {
-        QTest::addColumn<int>("wanted");
-        QTest::addColumn<QSize>("area");
-        QTest::addColumn<int>("dpi");
-        QTest::newRow("fits at 150 %") << 144 << QSize(1600, 1200) << 144;
-        QTest::newRow("exactly as large at 100 %") << 96 << QSize(870, 640) << 96;
-        QTest::newRow("too wide at 150 %") << 144 << QSize(1280, 1024) << 141;
-        QTest::newRow("too tall at 200 %") << 192 << QSize(1280, 800) << 120;
-        QTest::newRow("too small for any") << 96 << QSize(5, 5) << 1;
-    }
-    void fitDpi()
-    {
-        QFETCH(int, wanted);
-        QFETCH(QSize, area);
-        QFETCH(int, dpi);
-        QCOMPARE(layout::fitDpi(wanted, 870, 640, {0, 0, area.width(), area.height()}), dpi);
     }
 
     // The main window on the test's screen: moved into its available area;

@@ -2,7 +2,7 @@
 // user's ports file, else the standard device; and what a ports file says.
 #include "device_map.h"
 #include "port_list.h"
-#include "ports_file.h"
+#include "ports_file_fixture.h"
 #include "pty_device.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,7 @@
 #!/bin/sh
 # Fails when any of the programs given loads a Qt library: the core
-# (platform/, serial/) and the programs built on it alone need no toolkit.
+# (platform/, ports/, serial/) and the programs built on it alone need no
+# toolkit.
 status=0
 for program in "$@"; do
     libraries=$(ldd "$program") || exit 1

@@ -1,4 +1,4 @@
-#include "qt_test_support.h"
+#include "qt_window.h"
 
 #include "port.h"
 

@@ -2,6 +2,7 @@
 #include "comm.h"
 #include "device.h"
 #include "device_map.h"
+#include "write_stall_posix.h"
 
 #include <gtest/gtest.h>
 
@@ -278,6 +279,25 @@ TEST(Comm, TheLongestWriteTimeoutsAreNoDeadline)
     EXPECT_TRUE(CloseHandle(port));
 }
 
+// A write of 8 bytes to a port whose line takes nothing: whether it
+// succeeded, what it wrote, the error it left and how long it took.
+struct StalledWrite {
+    BOOL ok;
+    DWORD written, error;
+    std::chrono::steady_clock::duration took;
+};
+
+StalledWrite writeStalled(HANDLE port)
+{
+    StalledWrite result{};
+    result.written = 99;
+    const auto start = std::chrono::steady_clock::now();
+    result.ok = WriteFile(port, "stalled!", 8, &result.written, nullptr);
+    result.error = GetLastError();
+    result.took = std::chrono::steady_clock::now() - start;
+    return result;
+}
+
 TEST(Comm, AWriteTheLineDoesNotTakeEndsAtItsTimeoutOrAStall)
 {
     PtyDevice device;
@@ -292,22 +312,38 @@ TEST(Comm, AWriteTheLineDoesNotTakeEndsAtItsTimeoutOrAStall)
     EXPECT_EQ(timeouts.WriteTotalTimeoutConstant, 0u);
     timeouts.WriteTotalTimeoutConstant = 200;
     ASSERT_TRUE(SetCommTimeouts(port, &timeouts));
-    DWORD written = 99;
-    auto start = std::chrono::steady_clock::now();
-    EXPECT_TRUE(WriteFile(port, "stalled!", 8, &written, nullptr));
-    EXPECT_EQ(written, 0u);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    const StalledWrite timedOut = writeStalled(port);
+    EXPECT_TRUE(timedOut.ok);
+    EXPECT_EQ(timedOut.written, 0u);
+    EXPECT_LT(timedOut.took, std::chrono::seconds(3));
 
-    // Without one, it gives up once the line has taken nothing for 30 s.
+    // Without one, it gives up once the line has taken nothing for the
+    // stall limit (a moment here; the next test waits the real 30 s).
     timeouts.WriteTotalTimeoutConstant = 0;
     ASSERT_TRUE(SetCommTimeouts(port, &timeouts));
-    start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(WriteFile(port, "stalled!", 8, &written, nullptr));
-    EXPECT_EQ(GetLastError(), ERROR_SEM_TIMEOUT);
-    EXPECT_EQ(written, 0u);
-    const auto waited = std::chrono::steady_clock::now() - start;
-    EXPECT_GE(waited, std::chrono::seconds(29));
-    EXPECT_LT(waited, std::chrono::seconds(40));
+    setWriteStallLimit(std::chrono::milliseconds(300));
+    const StalledWrite stalled = writeStalled(port);
+    setWriteStallLimit(std::chrono::milliseconds::zero());
+    EXPECT_FALSE(stalled.ok);
+    EXPECT_EQ(stalled.error, ERROR_SEM_TIMEOUT);
+    EXPECT_EQ(stalled.written, 0u);
+    EXPECT_LT(stalled.took, std::chrono::seconds(10));
+    EXPECT_TRUE(CloseHandle(port));
+}
+
+// The stall limit the program runs with: 30 s of a line that takes nothing.
+TEST(CommRealStall, AStalledWriteGivesUpAfterThirtySeconds)
+{
+    PtyDevice device;
+    HANDLE port = openPath(device.path());
+    ASSERT_NE(port, INVALID_HANDLE_VALUE);
+    device.fillLine();
+    const StalledWrite stalled = writeStalled(port);
+    EXPECT_FALSE(stalled.ok);
+    EXPECT_EQ(stalled.error, ERROR_SEM_TIMEOUT);
+    EXPECT_EQ(stalled.written, 0u);
+    EXPECT_GE(stalled.took, std::chrono::seconds(29));
+    EXPECT_LT(stalled.took, std::chrono::seconds(40));
     EXPECT_TRUE(CloseHandle(port));
 }
 

@@ -4,7 +4,7 @@
 #include "device.h"
 #include "message_recorder.h"
 #include "port.h"
-#include "qt_test_support.h"
+#include "qt_window.h"
 
 #include <QSignalSpy>
 #include <QTimer>

@@ -4,7 +4,7 @@
 #include "application.h"
 #include "port.h"
 #include "pty_device.h"
-#include "qt_test_support.h"
+#include "qt_window.h"
 
 #include <QElapsedTimer>
 #include <QProgressDialog>

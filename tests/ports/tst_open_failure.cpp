@@ -5,7 +5,7 @@
 #include "device_map.h"
 #include "message_recorder.h"
 #include "port.h"
-#include "ports_file.h"
+#include "ports_file_fixture.h"
 #include "pty_device.h"
 
 #include <gtest/gtest.h>
