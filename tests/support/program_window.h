@@ -111,6 +111,11 @@ class ScopedVariable {
     std::optional<std::wstring> old_;
 };
 
+// Waits up to `timeout` for the process `child` to end, ends it if it has
+// not, and closes its handles; its exit status, or nothing when it had to be
+// ended.
+std::optional<DWORD> exitStatusOf(PROCESS_INFORMATION &child, DWORD timeoutMs);
+
 // A text file's lines as they are now, without their CR LF (none when it
 // cannot be read), while another process may still be writing it.
 std::vector<std::string> fileLines(const std::wstring &path);

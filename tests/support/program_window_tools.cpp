@@ -4,8 +4,22 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <stdexcept>
 #include <vector>
+
+std::optional<DWORD> exitStatusOf(PROCESS_INFORMATION &child, DWORD timeoutMs)
+{
+    const bool ended = WaitForSingleObject(child.hProcess, timeoutMs) == WAIT_OBJECT_0;
+    DWORD status = 0;
+    if (ended)
+        GetExitCodeProcess(child.hProcess, &status);
+    else
+        TerminateProcess(child.hProcess, 99);
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+    return ended ? std::optional(status) : std::nullopt;
+}
 
 std::wstring textOf(HWND window)
 {

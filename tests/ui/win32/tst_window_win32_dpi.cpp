@@ -152,15 +152,8 @@ TEST_F(At144Dpi, TheProgressWindowDrawsInTheFormsFontScaled)
     PROCESS_INFORMATION child{};
     ASSERT_TRUE(CreateProcessW(self, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                                &startup, &child));
-    const bool ended = WaitForSingleObject(child.hProcess, 60000) == WAIT_OBJECT_0;
-    DWORD status = 99;
-    GetExitCodeProcess(child.hProcess, &status);
-    if (!ended)
-        TerminateProcess(child.hProcess, 99);
-    CloseHandle(child.hThread);
-    CloseHandle(child.hProcess);
-    EXPECT_TRUE(ended);
-    EXPECT_EQ(status, 0u) << "the font test failed at 144 DPI (its output is above)";
+    EXPECT_EQ(exitStatusOf(child, 60000), std::optional<DWORD>(0))
+        << "the font test failed or did not end at 144 DPI (its output is above)";
 }
 
 struct FitRow {
