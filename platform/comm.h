@@ -224,7 +224,8 @@ BOOL PurgeComm(HANDLE port, DWORD flags);
 BOOL CloseHandle(HANDLE port);
 
 // This layer has no window system: the "box" is one line on standard error,
-// "comterm: caption: text", with the text's line breaks as spaces; returns
+// "<program>: caption: text" under the name the process was started by, with
+// the text's line breaks as spaces; returns
 // IDOK at once. Only the plain box (no owner, MB_OK) is offered; anything
 // else fails with 0 and ERROR_INVALID_PARAMETER. A front end shows real
 // boxes by installing its own function (serial::setMessageBox).

@@ -1,5 +1,6 @@
 #include "comm.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
 
@@ -9,9 +10,10 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    // One line, like the other lines the program writes there: the text's
-    // own line breaks become spaces.
-    std::string line = "comterm: " + std::string(caption ? caption : "Error") + ": " +
+    // One line, under the name the program was started by, like the other
+    // lines a program writes there: the text's own line breaks become spaces.
+    std::string line = std::string(program_invocation_short_name) + ": " +
+                       std::string(caption ? caption : "Error") + ": " +
                        std::string(text ? text : "");
     for (char &c : line)
         if (c == '\n' || c == '\r')
