@@ -3,9 +3,11 @@
 #include "last_error_posix.h"
 
 #include <cctype>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -99,6 +101,16 @@ std::optional<bool> onOff(std::string_view text)
     return std::nullopt;
 }
 
+// The control a modem line's word stands for, among `words`.
+std::optional<DWORD> control(std::string_view text,
+                             std::initializer_list<std::pair<std::string_view, DWORD>> words)
+{
+    for (const auto &[word, value] : words)
+        if (text == word)
+            return value;
+    return std::nullopt;
+}
+
 // What the settings name; a field left empty is not named.
 struct Named {
     std::optional<DWORD> baud;
@@ -139,16 +151,14 @@ bool readNewForm(const std::vector<std::string> &fields, Named &named)
         else if (key == "to")
             ok = onOff(value).has_value();
         else if (key == "dtr")
-            take(named.dtr, value == "on"    ? std::optional<DWORD>(DTR_CONTROL_ENABLE)
-                            : value == "off" ? std::optional<DWORD>(DTR_CONTROL_DISABLE)
-                            : value == "hs"  ? std::optional<DWORD>(DTR_CONTROL_HANDSHAKE)
-                                             : std::nullopt);
+            take(named.dtr, control(value, {{"on", DTR_CONTROL_ENABLE},
+                                            {"off", DTR_CONTROL_DISABLE},
+                                            {"hs", DTR_CONTROL_HANDSHAKE}}));
         else if (key == "rts")
-            take(named.rts, value == "on"    ? std::optional<DWORD>(RTS_CONTROL_ENABLE)
-                            : value == "off" ? std::optional<DWORD>(RTS_CONTROL_DISABLE)
-                            : value == "hs"  ? std::optional<DWORD>(RTS_CONTROL_HANDSHAKE)
-                            : value == "tg"  ? std::optional<DWORD>(RTS_CONTROL_TOGGLE)
-                                             : std::nullopt);
+            take(named.rts, control(value, {{"on", RTS_CONTROL_ENABLE},
+                                            {"off", RTS_CONTROL_DISABLE},
+                                            {"hs", RTS_CONTROL_HANDSHAKE},
+                                            {"tg", RTS_CONTROL_TOGGLE}}));
         else
             ok = false;
         if (!ok)

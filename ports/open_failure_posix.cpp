@@ -61,16 +61,18 @@ std::string reason(const std::string &name, const PortDevice &device)
 
 } // namespace
 
-std::string reportOpenFailure(const std::string &name, const PortDevice &device)
+std::string systemReason(const std::string &name, const PortDevice &device)
 {
-    const std::string why = describePort(name, device) + ": " +
-                            (!device.problem.empty() ? device.problem
-                             : device.path.empty()   ? "no such port"
-                                                     : reason(name, device));
-    const std::string line = "comterm: " + why + "\n";
-    std::fputs(line.c_str(), stderr);
+    return reason(name, device);
+}
+
+std::string reportPortFailure(const std::string &name, const PortDevice &device,
+                              const std::string &why)
+{
+    const std::string line = describePort(name, device) + ": " + why;
+    std::fprintf(stderr, "comterm: %s\n", line.c_str());
     std::fflush(stderr);
-    return why;
+    return line;
 }
 
 std::string lastFailureText()

@@ -54,18 +54,23 @@ std::string reason(DWORD error, const std::string &name, const PortDevice &devic
 
 } // namespace
 
-std::string reportOpenFailure(const std::string &name, const PortDevice &device)
+std::string systemReason(const std::string &name, const PortDevice &device)
 {
     const DWORD error = GetLastError();
-    const std::string why = describePort(name, device) + ": " +
-                            (!device.problem.empty() ? device.problem
-                             : device.path.empty()   ? "no such port"
-                                                     : reason(error, name, device));
-    const std::string line = "comterm: " + why + "\n";
-    std::fputs(line.c_str(), stderr);
+    std::string text = reason(error, name, device);
+    SetLastError(error);
+    return text;
+}
+
+std::string reportPortFailure(const std::string &name, const PortDevice &device,
+                              const std::string &why)
+{
+    const DWORD error = GetLastError();
+    const std::string line = describePort(name, device) + ": " + why;
+    std::fprintf(stderr, "comterm: %s\n", line.c_str());
     std::fflush(stderr);
     SetLastError(error);
-    return utf8FromAnsi(why);
+    return utf8FromAnsi(line);
 }
 
 std::string lastFailureText()

@@ -76,17 +76,6 @@ std::string shownDevice(const std::string &path)
     return path;
 }
 
-// Settings the port's line is given that BuildCommDCBA cannot read: writes
-// why to standard error, as the other open failures do, and returns it.
-std::string reportSettingsNotUnderstood(const std::string &name, const PortDevice &device)
-{
-    const std::string reason =
-        describePort(name, device) + ": line settings not understood: " + device.settings;
-    std::fputs(("comterm: " + reason + "\n").c_str(), stderr);
-    std::fflush(stderr);
-    return reason;
-}
-
 } // namespace
 
 MessageBoxFunction setMessageBox(MessageBoxFunction show)
@@ -116,7 +105,8 @@ void openPort(int index)
         return device.settings.empty() || BuildCommDCBA(device.settings.c_str(), &dcb);
     };
     if (DCB scratch{}; !applySettings(scratch)) {
-        report(commErrorText, commErrorCaption, reportSettingsNotUnderstood(name, device));
+        report(commErrorText, commErrorCaption,
+               reportPortFailure(name, device, "line settings not understood: " + device.settings));
         return;
     }
     hCOM = CreateFileA(device.path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,

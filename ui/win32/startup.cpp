@@ -1,5 +1,6 @@
 #include "startup.h"
 
+#include "ansi.h"
 #include "command_line.h"
 
 #include <windows.h>
@@ -9,27 +10,6 @@
 
 namespace {
 
-std::wstring wideText(const std::string &text)
-{
-    const int size =
-        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(size > 0 ? size : 0), L'\0');
-    if (size > 0)
-        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(),
-                            size);
-    return wide;
-}
-
-std::string ansiText(const wchar_t *text)
-{
-    const int size = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    std::string ansi(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-    if (size > 0)
-        WideCharToMultiByte(CP_ACP, 0, text, -1, ansi.data(), size, nullptr, nullptr);
-    ansi.resize(ansi.find('\0') == std::string::npos ? ansi.size() : ansi.find('\0'));
-    return ansi;
-}
-
 // Writes `text` to `handle`: to a console as UTF-16, which shows right
 // whatever the console's code page; to a file or a pipe as the ANSI text
 // with CR LF line ends, as Windows' own tools write.
@@ -37,7 +17,7 @@ bool writeTo(HANDLE handle, const std::string &text)
 {
     DWORD mode = 0, written = 0;
     if (GetConsoleMode(handle, &mode)) {
-        const std::wstring wide = wideText(text);
+        const std::wstring wide = ansi::widen(text);
         return WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written,
                              nullptr) &&
                written == wide.size();
@@ -76,7 +56,7 @@ void show(const std::string &text, bool refusal)
         if (written)
             return;
     }
-    MessageBoxW(nullptr, wideText(text).c_str(), L"comterm",
+    MessageBoxW(nullptr, ansi::widen(text).c_str(), L"comterm",
                 MB_OK | (refusal ? MB_ICONERROR : MB_ICONINFORMATION));
 }
 
@@ -87,7 +67,7 @@ std::optional<int> answerCommandLine()
     // Every argument is checked before one is answered, as on Linux.
     Request answer = Request::None;
     for (int i = 1; i < __argc; ++i) {
-        const std::string arg = ansiText(__wargv[i]);
+        const std::string arg = ansi::narrow(__wargv[i]);
         if (const Request request = requestOf(arg); request != Request::None) {
             if (answer == Request::None)
                 answer = request;
